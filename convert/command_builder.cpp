@@ -1,0 +1,273 @@
+#include "convert/command_builder.h"
+
+#include "convert/ffmpeg_tool.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace convert {
+
+namespace {
+
+constexpr const char* kDefaultMuxingQueueSize = "34500";
+
+// Collects the display text fragment by fragment and, beside it, the argument vector:
+// a fragment's words become arguments, a path is always one argument.
+class CommandText {
+public:
+    void add(const std::string& fragment) {
+        display_ += fragment;
+        std::size_t i = 0;
+        while (i < fragment.size()) {
+            while (i < fragment.size() && fragment[i] == ' ')
+                ++i;
+            std::size_t start = i;
+            while (i < fragment.size() && fragment[i] != ' ')
+                ++i;
+            if (i > start)
+                args_.push_back(fragment.substr(start, i - start));
+        }
+    }
+    void addPath(const std::string& path) {
+        display_ += " \"" + path + "\"";
+        // A relative name starting with '-' would read as an option.
+        args_.push_back(!path.empty() && path[0] == '-' ? "./" + path : path);
+    }
+    platform::CommandLine finish(const std::string& program) {
+        platform::CommandLine cmd(program);
+        for (auto& a : args_)
+            cmd.arg(std::move(a));
+        cmd.setDisplay(std::move(display_));
+        return cmd;
+    }
+    std::string display_;
+
+private:
+    std::vector<std::string> args_;
+};
+
+std::string format(const char* fmt, auto... values) {
+    char buf[1024];
+    std::snprintf(buf, sizeof buf, fmt, values...);
+    return buf;
+}
+
+bool differsFromOne(float value) {
+    return std::fabs(value - 1.0f) > 0.00001f;
+}
+
+bool tempoFilterApplies(const ConvertTask& task) {
+    return task.convertMode() == ConvertMode::Audio2 &&
+           (differsFromOne(task.volume) || differsFromOne(task.speed));
+}
+
+void addClip(CommandText& cmd, const ConvertTask& task) {
+    if (isClipped(task))
+        cmd.add(format(" -ss %d -to %d", task.clip_start, task.clip_end));
+}
+
+void addAudioFamily(CommandText& cmd, const ConvertTask& task) {
+    addClip(cmd, task);
+    if (tempoFilterApplies(task)) {
+        cmd.add(format(" -filter:a volume=%.1f,atempo=%.1f", static_cast<double>(task.volume),
+                       static_cast<double>(task.speed)));
+    }
+    const std::string& ext = task.target_ext;
+    if (ext == "m4a") {
+        cmd.add(" -c:a aac -c:v copy -map 0:a");
+    } else if (ext == "wma") {
+        cmd.add(" -c:a wmav1 -map 0:a");
+    } else if (ext == "aac") {
+        cmd.add(" -c:a aac -map 0:a");
+    } else if (ext == "flac") {
+        cmd.add(" -c:a flac -map 0:a");
+    } else if (ext == "ac3") {
+        cmd.add(" -c:a ac3 -map 0:a");
+    } else if (ext == "wav") {
+        cmd.add(" -map 0:a");
+    } else if (ext == "m4r") {
+        cmd.add(" -f mpeg");
+    } else if (ext == "ogg") {
+        cmd.add(" -vn -map 0:v? -map 0:a:0");
+    } else {
+        cmd.add(" -c:a libmp3lame -vsync 2");
+    }
+    if (task.channels > 2)
+        cmd.add(" -ac 2");
+    cmd.add(" -ar 44100");
+    if (task.target_audio_bitrate != task.source_audio_bitrate &&
+        !(ext == "ogg" && task.target_audio_bitrate == "256")) {
+        cmd.add(" -b:a " + task.target_audio_bitrate + "k");
+    }
+    cmd.add(" -preset superfast");
+    if (task.has_data_stream)
+        cmd.add(" -dn");
+    cmd.add(" -max_muxing_queue_size 34500");
+    cmd.addPath(task.output_path);
+}
+
+void addMergeHead(CommandText& cmd, const ConvertTask& task) {
+    int w = task.width;
+    int h = task.height;
+    std::size_t x = task.target_resolution.find('x');
+    if (x != std::string::npos) {
+        w = std::atoi(task.target_resolution.c_str());
+        h = std::atoi(task.target_resolution.c_str() + x + 1);
+    }
+    std::string scale = format(
+        "scale='trunc(min(%d,%d*dar)/2)*2':'trunc(min(%d/dar,%d)/2)*2',setsar=1:1,pad=%d:%d:trunc((%d-iw)/"
+        "2):trunc((%d-ih)/"
+        "2):black",
+        w, h, w, h, w, h, w, h);
+    if (task.rotation == 0) {
+        cmd.add(format(" -filter_complex [0:v]crop=%d:%d:%d:%d,", task.crop_width, task.crop_height,
+                       task.crop_x, task.crop_y) +
+                scale);
+    } else {
+        cmd.add(" -filter_complex [0:v]" + scale);
+    }
+    cmd.add(" -r 30");
+    cmd.add(" -ac 2");
+    cmd.add(" -ar 44100");
+    cmd.add(" -b:a 128k");
+    const std::string& ext = task.target_ext;
+    if (ext == "wmv") {
+        cmd.add(" -c:v wmv2");
+    } else if (ext == "avi") {
+        cmd.add(task.preset_index == 1 ? " -c:v libxvid" : " -c:v msmpeg4");
+    } else if (ext == "webm") {
+        cmd.add(" -c:v libvpx-vp9");
+    } else {
+        cmd.add(" -c:v libx264");
+    }
+    switch (task.preset_index) {
+        case 1:
+            cmd.add(" -b:v 3000k");
+            break;
+        case 2:
+            cmd.add(" -b:v 2500k");
+            break;
+        case 3:
+            cmd.add(" -b:v 1500k");
+            break;
+        case 4:
+            cmd.add(" -b:v 1200k");
+            break;
+        default:
+            cmd.add(" -b:v 512k");
+            break;
+    }
+}
+
+void addVideoHead(CommandText& cmd, const ConvertTask& task) {
+    if (task.rotation == 0 && task.source_kind == 0 && task.crop_width > 0 && task.crop_height > 0) {
+        cmd.add(format(" -filter_complex [0:v]crop=%d:%d:%d:%d", task.crop_width, task.crop_height,
+                       task.crop_x, task.crop_y));
+    }
+    const std::string& ext = task.target_ext;
+    if (ext == "wmv" || ext == "avi" || ext == "flv") {
+        cmd.add(" -c:v libx264 -profile:v main");
+    } else if (ext == "webm") {
+        cmd.add(" -c:v libvpx-vp9");
+    }
+    if (task.channels >= 2)
+        cmd.add(" -ac 2");
+}
+
+void addCommonTail(CommandText& cmd, const ConvertTask& task, const BuildSettings& settings) {
+    const ConvertMode mode = task.convertMode();
+    const std::string& ext = task.target_ext;
+    if (ext == "webm") {
+        cmd.add(" -c:a libopus");
+    } else if (ext != "mpg") {
+        cmd.add(" -c:a aac");
+    }
+    std::string queue_size = settings.muxing_queue_size ? settings.muxing_queue_size() : std::string();
+    if (queue_size.empty())
+        queue_size = kDefaultMuxingQueueSize;
+    cmd.add(" -preset superfast");
+    cmd.add(" -pix_fmt yuv420p");
+    cmd.add(" -max_muxing_queue_size " + queue_size);
+    if (mode != ConvertMode::Compress && settings.take_bitrate_override) {
+        std::int64_t override_bps = settings.take_bitrate_override();
+        if (override_bps > 0)
+            cmd.add(format(" -b:v %dk", static_cast<std::int32_t>(override_bps / 1000)));
+    }
+    if (task.has_data_stream)
+        cmd.add(" -dn");
+    if (mode != ConvertMode::Merge) {
+        float fps = task.fps;
+        if (settings.take_frame_rate_override) {
+            float override_fps = settings.take_frame_rate_override();
+            if (override_fps > 0.0f)
+                fps = override_fps;
+        }
+        cmd.add(format(" -r %f", static_cast<double>(fps)));
+    }
+    if (mode != ConvertMode::Gif)
+        cmd.add(ext == "webm" ? " -map 0:v? -map 0:a" : " -map 0:v? -map 0:a?");
+    // An empty size would make "-s" swallow the output path as its value.
+    if (!task.target_resolution.empty() && task.target_resolution != task.source_resolution)
+        cmd.add(" -s " + task.target_resolution);
+    addClip(cmd, task);
+    if (mode == ConvertMode::Compress) {
+        if (task.bit_rate <= 1000) {
+            int crf = task.compress_level == 0 ? 40 : task.compress_level == 1 ? 30 : 50;
+            cmd.add(format(" -crf %d ", crf));
+        } else {
+            double f = task.compress_level == 0 ? 0.5 : task.compress_level == 1 ? 0.7 : 0.3;
+            auto scaled = static_cast<std::int64_t>(std::trunc(static_cast<double>(task.bit_rate) * f));
+            auto k = static_cast<std::int32_t>(scaled / 1000);
+            cmd.add(format(" -b:v %dk -maxrate:v %dk -minrate:v %dk -bufsize:v %dk ", k, k, k, k));
+        }
+    }
+    cmd.addPath(task.output_path);
+}
+
+}  // namespace
+
+bool isClipped(const ConvertTask& task) {
+    return task.clip_start > 0 || task.clip_end != task.duration;
+}
+
+double writtenSeconds(const ConvertTask& task) {
+    double seconds = isClipped(task) ? task.clip_end - task.clip_start : task.duration;
+    if (seconds <= 0)
+        return 0;
+    if (tempoFilterApplies(task)) {
+        // The tempo applied is the one the command prints (one decimal).
+        double tempo = std::atof(format("%.1f", static_cast<double>(task.speed)).c_str());
+        if (tempo > 0)
+            seconds /= tempo;
+    }
+    return seconds;
+}
+
+platform::CommandLine buildCommand(const ConvertTask& task, const std::string& progress_path,
+                                   const BuildSettings& settings, const std::string& program) {
+    CommandText cmd;
+    cmd.display_ = kFfmpegDisplayName;
+    cmd.add(" -hide_banner -progress");
+    cmd.addPath(progress_path);
+    cmd.add(" -y -i");
+    cmd.addPath(task.source_path);
+    switch (task.convertMode()) {
+        case ConvertMode::Audio2:
+        case ConvertMode::Audio:
+            addAudioFamily(cmd, task);
+            break;
+        case ConvertMode::Merge:
+            addMergeHead(cmd, task);
+            addCommonTail(cmd, task, settings);
+            break;
+        default:
+            addVideoHead(cmd, task);
+            addCommonTail(cmd, task, settings);
+            break;
+    }
+    return cmd.finish(program.empty() ? ffmpegProgram() : program);
+}
+
+}  // namespace convert

@@ -1,0 +1,89 @@
+#include "convert/convert_task.h"
+
+#include "platform/process.h"
+#include "platform/time.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace convert {
+
+namespace {
+
+std::atomic<int> g_task_counter{0};  // process-wide: unique ids must differ across lists
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+std::string makeUniqueId() {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%d_%lld", g_task_counter.fetch_add(1) + 1,
+                  static_cast<long long>(platform::nowMicros()));
+    return buf;
+}
+
+std::string shortSizeText(std::int64_t bytes) {
+    if (bytes < 1024)
+        return std::to_string(bytes < 0 ? 0 : bytes) + " bytes";
+    static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = static_cast<double>(bytes) / 1024.0;
+    int unit = 0;
+    while (value >= 1024.0 && unit < 5) {
+        value /= 1024.0;
+        ++unit;
+    }
+    // Three significant digits, truncated (as the file managers show them).
+    char buf[32];
+    if (value < 10.0) {
+        std::snprintf(buf, sizeof buf, "%.2f %s",
+                      static_cast<double>(static_cast<long long>(value * 100)) / 100, units[unit]);
+    } else if (value < 100.0) {
+        std::snprintf(buf, sizeof buf, "%.1f %s",
+                      static_cast<double>(static_cast<long long>(value * 10)) / 10, units[unit]);
+    } else {
+        std::snprintf(buf, sizeof buf, "%lld %s", static_cast<long long>(value), units[unit]);
+    }
+    return buf;
+}
+
+ConvertTask::ConvertTask(std::string path, ConvertMode task_mode, std::int32_t level)
+    : source_path(std::move(path)), mode(static_cast<std::int32_t>(task_mode)), compress_level(level) {
+    std::size_t slash = source_path.find_last_of('/');
+    std::string file = slash == std::string::npos ? source_path : source_path.substr(slash + 1);
+    std::size_t dot = file.find_last_of('.');
+    name = dot == std::string::npos ? file : file.substr(0, dot);
+    source_ext = dot == std::string::npos ? std::string() : lower(file.substr(dot + 1));
+    output_name = name;
+    if (source_ext == "qsv")
+        source_kind = static_cast<std::int32_t>(SourceKind::Qsv);
+    if (source_ext == "kux")
+        source_kind = static_cast<std::int32_t>(SourceKind::Kux);
+    if (source_ext == "qlv")
+        source_kind = static_cast<std::int32_t>(SourceKind::Qlv);
+    struct stat st {};
+    if (::stat(source_path.c_str(), &st) == 0) {
+        file_size = static_cast<std::int64_t>(st.st_size);
+        size_text = shortSizeText(file_size);
+    }
+    unique_id = makeUniqueId();
+}
+
+ConvertTask::~ConvertTask() {
+    terminateCover();
+}
+
+void ConvertTask::terminateCover() {
+    std::lock_guard lock(cover_mutex);
+    if (cover_process)
+        cover_process->terminate();
+}
+
+}  // namespace convert

@@ -1,0 +1,150 @@
+#pragma once
+// One conversion job: runs ffmpeg for one ConvertTask and reports to a window.
+//
+// A runner thread waits for the task's probe (`ready`), readies the source
+// (PrepareSource), builds the command and waits for the child. A monitor thread reads
+// the child's -progress file about once a second and posts WM_CONVERT_PROGRESS; the
+// last message of a job is exactly one of WM_CONVERT_PROGRESS with 100 (success),
+// WM_CONVERT_FAILED or (with a WM_CONVERT_FAILED after it) WM_CONVERT_START_FAILED,
+// unless the job was stopped first: after Stop() begins nothing is posted and nothing
+// of the job or the task is touched by its threads.
+//
+// Special-source jobs derive from this class, override PrepareSource/PrepareProgress
+// and must call Stop() first thing in their destructor (their members die before ours).
+
+#include "convert/command_builder.h"
+#include "convert/convert_task.h"
+#include "platform/message_target.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace platform {
+class Process;
+}
+
+namespace convert {
+
+struct JobOptions {
+    BuildSettings build;
+    // Success is reported this long after "progress=end" was first seen (the window
+    // waits 5 s so that the output is complete on slow disks; a CLI need not).
+    int success_delay_ms = 5000;
+    // Longest wait between two readings of the progress file. The monitor also wakes
+    // at once when the child ends or the job is stopped.
+    int poll_interval_ms = 1000;
+    // How often the runner looks at the task's `ready` flag.
+    int ready_poll_ms = 100;
+    // Optional log of the command line and the job's size/duration line.
+    std::function<void(const std::string&)> log;
+};
+
+class CUtilTransform {
+public:
+    // Neither pointer is owned; both must outlive the job. The work, scratch and log
+    // folders are created here.
+    CUtilTransform(ConvertTask* task, platform::MessageTarget* window, JobOptions options = {});
+    virtual ~CUtilTransform();
+    CUtilTransform(const CUtilTransform&) = delete;
+    CUtilTransform& operator=(const CUtilTransform&) = delete;
+
+    // Fixes the output path (renaming the output name while a file of that name exists,
+    // at most three times) and the progress path, then starts the runner and the
+    // monitor. Posts WM_CONVERT_FAILED and starts nothing when no free name was found.
+    // Call once, from the thread that owns the job.
+    void Start();
+
+    // Stops the job: terminates the child (its partial output stays), waits for both
+    // threads, deletes the progress file and clears the task's `job`. Safe to call
+    // more than once; the destructor calls it. Not from the job's own threads.
+    void Stop();
+
+    // True while the runner thread works (before Start and after it ended: false).
+    bool runnerRunning() const { return runner_running_.load(std::memory_order_acquire); }
+    // Blocks until the runner has ended (immediately when it never started).
+    void waitRunner();
+
+    // The displayed command line of the child (empty until the runner built it).
+    std::string commandText() const;
+    // Why the job failed, from ffmpeg's own messages (empty when unknown or not failed).
+    std::string failureText() const;
+    const std::filesystem::path& progressPath() const { return progress_path_; }
+    ConvertTask* task() const { return task_; }
+
+protected:
+    // Runner, once the task is ready: 1 when the ffmpeg phase may run.
+    virtual int PrepareSource();
+    // Monitor, first: the percentage at which the ffmpeg phase begins, or -1.
+    virtual int PrepareProgress();
+
+    // Runner: builds and runs the command. True when the child started and ended.
+    bool BuildAndRun();
+
+    struct Reading {
+        int percent = 0;  // 0..99 while converting, 100 once "progress=end" was seen
+        bool end = false;
+    };
+    // Monitor: reads the progress file.
+    Reading ReadProgress() const;
+
+    // Posts unless the job is stopping; false when not posted.
+    bool postToWindow(std::uint32_t id, platform::LParam lparam);
+    bool stopping() const { return stop_.load(std::memory_order_acquire); }
+    // Waits up to timeout_ms or until the job stops; true when it stops.
+    bool sleepInterruptibly(int timeout_ms);
+
+    const std::filesystem::path& workDir() const { return work_dir_; }
+    const std::filesystem::path& scratchDir() const { return scratch_dir_; }
+    const std::filesystem::path& pluginDir() const { return plugin_dir_; }
+
+private:
+    void runnerMain();
+    void monitorMain();
+    bool childFailed() const;
+    std::string readFailureText() const;
+
+    ConvertTask* const task_;
+    platform::MessageTarget* const window_;
+    const JobOptions options_;
+    std::filesystem::path work_dir_, scratch_dir_, plugin_dir_;
+    std::filesystem::path progress_path_;  // fixed by Start, read-only afterwards
+    std::filesystem::path error_path_;     // ffmpeg's own messages, beside the progress file
+
+    // Seconds of output the child writes: the percentage's denominator (runner writes,
+    // monitor reads).
+    std::atomic<double> written_seconds_{0};
+    std::atomic<int> exit_code_{0};
+    std::atomic<bool> start_failed_{false};
+
+    // Stop flag, runner end and the monitor's wake-ups. stop_ is written under
+    // wake_mutex_ so that a post checked under it never follows the start of Stop().
+    mutable std::mutex wake_mutex_;
+    std::condition_variable wake_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> runner_running_{false};
+
+    mutable std::mutex mutex_;  // guards child_, command_text_, failure_text_
+    std::shared_ptr<platform::Process> child_;
+    std::string command_text_;
+    std::string failure_text_;
+
+    std::mutex stop_mutex_;  // serialises Stop()
+    std::thread runner_;
+    std::thread monitor_;
+};
+
+// Parses a progress file's text: the largest "out_time_ms=" value in hundredths of a
+// second, and whether a "progress=end" line was seen.
+struct ProgressScan {
+    long long hundredths = 0;
+    bool end = false;
+};
+ProgressScan scanProgress(std::istream& in);
+
+}  // namespace convert
