@@ -1,0 +1,198 @@
+#include "convert/util_transform.h"
+
+#include "convert/messages.h"
+#include "platform/message_target.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using convert::ConvertMode;
+using convert::ConvertTask;
+using convert::CUtilTransform;
+using platform::Message;
+
+// A ready task for a generated 1 s clip, converted to mp4 at its own size.
+void prepare(ConvertTask& t, const fs::path& source, const fs::path& out_dir) {
+    t.source_path = source.string();
+    t.name = t.output_name = source.stem().string();
+    t.unique_id = convert::makeUniqueId();
+    t.mode = static_cast<int>(ConvertMode::Video);
+    t.target_ext = "mp4";
+    t.output_folder = out_dir.string() + "/";
+    t.width = 160;
+    t.height = 120;
+    t.crop_width = 160;
+    t.crop_height = 120;
+    t.source_resolution = t.target_resolution = "160x120";
+    t.duration = t.clip_end = 1;
+    t.ready.store(true);
+}
+
+convert::JobOptions fastOptions() {
+    convert::JobOptions o;
+    o.success_delay_ms = 0;
+    o.poll_interval_ms = 200;
+    return o;
+}
+
+// Collects messages until one of the job's final ones arrives (or the time is up).
+std::vector<Message> runToEnd(platform::MessageQueue& queue, int timeout_ms = 20000) {
+    std::vector<Message> seen;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    bool done = false;
+    while (!done && std::chrono::steady_clock::now() < until) {
+        queue.waitAndDispatch(
+            [&](const Message& m) {
+                seen.push_back(m);
+                if (m.id == convert::WM_CONVERT_FAILED ||
+                    (m.id == convert::WM_CONVERT_PROGRESS && m.lparam == 100))
+                    done = true;
+                return 0;
+            },
+            100);
+    }
+    return seen;
+}
+
+class JobTest : public ::testing::Test {
+protected:
+    testsupport::IsolatedHome home;
+    testsupport::TempDir dir;
+    platform::MessageQueue queue;
+};
+
+TEST_F(JobTest, ConvertsAndReportsSuccessOnce) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "clip.mp4", 1.0, true, true, {"-s", "160x120"}));
+    fs::create_directories(dir / "out");
+    ConvertTask t;
+    prepare(t, dir / "clip.mp4", dir / "out");
+    CUtilTransform job(&t, &queue, fastOptions());
+    t.job = &job;
+    job.Start();
+    auto seen = runToEnd(queue);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().id, convert::WM_CONVERT_PROGRESS);
+    EXPECT_EQ(seen.back().lparam, 100);
+    EXPECT_EQ(seen.back().wparam, reinterpret_cast<platform::WParam>(&t));
+    for (const auto& m : seen)
+        EXPECT_LE(m.lparam, 100);
+    EXPECT_EQ(t.output_path, (dir / "out/clip.mp4").string());
+    EXPECT_GT(fs::file_size(t.output_path), 1000u);
+    EXPECT_EQ(job.commandText().rfind("ffmpeg -hide_banner -progress \"", 0), 0u);
+    job.waitRunner();
+    EXPECT_TRUE(fs::exists(job.progressPath()));
+    job.Stop();
+    EXPECT_FALSE(fs::exists(job.progressPath()));
+    EXPECT_EQ(t.job, nullptr);
+}
+
+TEST_F(JobTest, RenamesBesideExistingOutputsAndGivesUpAfterThree) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "clip.mp4", 1.0, true, false, {"-s", "160x120"}));
+    ConvertTask t;
+    prepare(t, dir / "clip.mp4", dir.path());
+    const std::string id = t.unique_id;
+    testsupport::writeFile(dir / ("clip_0_" + id + ".mp4"), "taken");
+    CUtilTransform job(&t, &queue, fastOptions());
+    job.Start();
+    EXPECT_EQ(t.output_name, "clip_0_" + id + "_1_" + id);
+    EXPECT_EQ(job.progressPath().filename().string(), t.output_name + "_mp4");
+    auto seen = runToEnd(queue);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().lparam, 100);
+    EXPECT_EQ(testsupport::readFile(dir / ("clip_0_" + id + ".mp4")), "taken");
+
+    ConvertTask full;
+    prepare(full, dir / "clip.mp4", dir.path());
+    full.unique_id = "X";
+    for (const char* name : {"clip_0_X", "clip_0_X_1_X", "clip_0_X_1_X_2_X"})
+        testsupport::writeFile(dir / (std::string(name) + ".mp4"), "taken");
+    CUtilTransform blocked(&full, &queue, fastOptions());
+    blocked.Start();
+    seen = runToEnd(queue, 2000);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].id, convert::WM_CONVERT_FAILED);
+    EXPECT_FALSE(blocked.runnerRunning());
+}
+
+TEST_F(JobTest, BadInputFailsWithFfmpegsReason) {
+    testsupport::writeFile(dir / "broken.mp4", std::string(4096, 'x'));
+    ConvertTask t;
+    prepare(t, dir / "broken.mp4", dir.path());
+    CUtilTransform job(&t, &queue, fastOptions());
+    job.Start();
+    auto seen = runToEnd(queue);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().id, convert::WM_CONVERT_FAILED);
+    EXPECT_NE(job.failureText().find("Invalid data"), std::string::npos) << job.failureText();
+}
+
+TEST_F(JobTest, MissingToolReportsStartFailureThenFailure) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "clip.mp4", 1.0, true, false, {"-s", "160x120"}));
+    ConvertTask t;
+    prepare(t, dir / "clip.mp4", dir.path());
+    t.output_name = "other";
+    testsupport::ScopedEnv path("PATH", dir.path().string());
+    testsupport::ScopedEnv program("QUORIN_PROGRAM_DIR", dir.path().string());
+    CUtilTransform job(&t, &queue, fastOptions());
+    job.Start();
+    auto seen = runToEnd(queue);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].id, convert::WM_CONVERT_START_FAILED);
+    EXPECT_EQ(seen[1].id, convert::WM_CONVERT_FAILED);
+}
+
+TEST_F(JobTest, StopEndsAtOncePostsNothingAndCleansUp) {
+    // A FIFO that nobody writes keeps ffmpeg waiting for its input for ever.
+    ASSERT_EQ(::mkfifo((dir / "pipe.mp4").c_str(), 0600), 0);
+    ConvertTask t;
+    prepare(t, dir / "pipe.mp4", dir.path());
+    convert::JobOptions o;  // the window's timings: a plain 1 s sleep would show here
+    CUtilTransform job(&t, &queue, o);
+    job.Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(job.runnerRunning());
+    auto begin = std::chrono::steady_clock::now();
+    job.Stop();
+    auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+    EXPECT_FALSE(fs::exists(job.progressPath()));
+    EXPECT_EQ(queue.dispatch([](const Message&) { return 0; }), 0);
+}
+
+TEST_F(JobTest, WaitsForTheProbeBeforeRunning) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "clip.mp4", 1.0, true, false, {"-s", "160x120"}));
+    ConvertTask t;
+    prepare(t, dir / "clip.mp4", dir.path());
+    t.ready.store(false);
+    CUtilTransform job(&t, &queue, fastOptions());
+    job.Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(job.commandText().empty());
+    t.ready.store(true);
+    auto seen = runToEnd(queue);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().lparam, 100);
+}
+
+TEST(ProgressScan, ReadsOnlyOutTimeAndEnd) {
+    std::istringstream text(
+        "frame=3\nout_time_ms=12340000\nout_time=00:00:12.340000\n out_time_ms=99999999\n"
+        "progress=continue\nxout_time_ms=88888888\n");
+    auto scan = convert::scanProgress(text);
+    EXPECT_EQ(scan.hundredths, 1234);
+    EXPECT_FALSE(scan.end);
+    std::istringstream ended("out_time_ms=5\nout_time_ms=700000\nprogress=end\n");
+    scan = convert::scanProgress(ended);
+    EXPECT_EQ(scan.hundredths, 70);
+    EXPECT_TRUE(scan.end);
+}
+
+}  // namespace
