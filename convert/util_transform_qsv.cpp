@@ -1,0 +1,42 @@
+#include "convert/util_transform_qsv.h"
+
+namespace convert {
+
+namespace {
+void removeQuietly(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+}
+}  // namespace
+
+CUtilTransform_Qsv::CUtilTransform_Qsv(ConvertTask* task, platform::MessageTarget* window, JobOptions options,
+                                       SpecialSourceOptions special)
+    : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
+
+CUtilTransform_Qsv::~CUtilTransform_Qsv() { Stop(); }
+
+int CUtilTransform_Qsv::PrepareSource() {
+    const std::string tool = (pluginDir() / "qsvconvert").string();
+    const std::string flv = intermediate(".flv").string();
+    const std::string alt = flv + ".mp4";
+    removeQuietly(alt);
+    platform::CommandLine command(tool);
+    command.quotedArg(task()->source_path).quotedArg(flv);
+    command.setDisplay("\"" + tool + "\" \"" + task()->source_path + "\" \"" + flv + "\"");
+    if (!runTool(command) || !pathExists(flv)) return failPrepare();
+
+    // An FLV below a tenth of the source is a failed attempt: the tool's MP4 is the
+    // result then (even when missing: the conversion then fails on its input).
+    const std::int64_t limit = task()->file_size / 10;
+    if (fileSizeOf(flv) >= limit) {
+        removeQuietly(alt);
+        return finishPrepare(flv);
+    }
+    if (pathExists(alt)) task()->size_text = shortSizeText(fileSizeOf(alt));
+    removeQuietly(flv);
+    return finishPrepare(alt);
+}
+
+int CUtilTransform_Qsv::PrepareProgress() { return madeUpProgress(intermediate(".flv"), 25, 5000); }
+
+}  // namespace convert
