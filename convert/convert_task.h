@@ -50,6 +50,9 @@ struct MediaInfo {
     std::int32_t has_data_stream = 0;
     std::int32_t rotation = 0;  // clockwise degrees 0..359
     float fps = 24.0f;
+    // The last video stream is an embedded picture (an audio file's cover): the cover
+    // is cut from it without seeking.
+    bool attached_picture = false;
 };
 
 struct ConvertTask : MediaInfo {

@@ -1,0 +1,183 @@
+#include "mainframe/media_probe.h"
+
+#include "convert/ffmpeg_tool.h"
+#include "platform/folders.h"
+#include "platform/process.h"
+#include "platform/time.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace mainframe {
+
+namespace {
+
+using convert::ConvertTask;
+
+// Clockwise rotation in degrees, 0..359: the legacy "rotate" tag when a demuxer still
+// sets it, else the display matrix (counter-clockwise in FFmpeg's convention).
+int rotationOf(const AVStream* st) {
+    if (const AVDictionaryEntry* tag = av_dict_get(st->metadata, "rotate", nullptr, 0))
+        return std::atoi(tag->value);
+    size_t size = 0;
+    const uint8_t* matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!matrix || size < 9 * sizeof(int32_t))
+        return 0;
+    double ccw = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    if (std::isnan(ccw))
+        return 0;
+    long degrees = std::lround(-ccw) % 360;
+    return static_cast<int>(degrees < 0 ? degrees + 360 : degrees);
+}
+
+struct InputCloser {
+    AVFormatContext* ctx;
+    ~InputCloser() {
+        if (ctx)
+            avformat_close_input(&ctx);
+    }
+};
+
+}  // namespace
+
+bool ProbeMedia(ConvertTask& task) {
+    if (task.isStopped())
+        return false;
+    AVFormatContext* ctx = avformat_alloc_context();
+    if (!ctx)
+        return false;
+    if (avformat_open_input(&ctx, task.source_path.c_str(), nullptr, nullptr) < 0)
+        return false;  // frees ctx
+    InputCloser closer{ctx};
+    if (avformat_find_stream_info(ctx, nullptr) < 0)
+        return false;
+
+    const bool special = task.source_kind != static_cast<int>(convert::SourceKind::Ordinary);
+    task.bit_rate = ctx->bit_rate;
+    if (ctx->duration != AV_NOPTS_VALUE) {
+        task.duration = static_cast<std::int32_t>(ctx->duration / 1000000);
+        task.clip_start = 0;
+        task.clip_end = task.duration;
+        std::int64_t d = ctx->duration;
+        long long rounded = (d <= INT64_MAX - 5000 ? d + 5000 : d) / 1000000;
+        task.cover_seek = rounded >= 6 ? 5 : 0;
+        char text[64];
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", rounded / 3600, (rounded / 60) % 60,
+                      rounded % 60);
+        task.duration_text = text;
+    } else if (!special) {
+        return false;
+    }
+
+    bool has_video = false;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        const AVCodecParameters* par = st->codecpar;
+        switch (par->codec_type) {
+            case AVMEDIA_TYPE_VIDEO: {
+                has_video = true;
+                if (st->avg_frame_rate.num != 0 && st->avg_frame_rate.den != 0)
+                    task.fps = static_cast<float>(st->avg_frame_rate.num) /
+                               static_cast<float>(st->avg_frame_rate.den);
+                task.rotation = rotationOf(st);
+                task.attached_picture = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+                if (par->width != 0 && par->height != 0) {
+                    task.width = par->width;
+                    task.height = par->height;
+                }
+                task.crop_width = task.width;
+                task.crop_height = task.height;
+                task.source_resolution = std::to_string(task.width) + "x" + std::to_string(task.height);
+                break;
+            }
+            case AVMEDIA_TYPE_AUDIO:
+                task.channels = par->ch_layout.nb_channels;
+                task.source_audio_bitrate = std::to_string(par->bit_rate / 1000);
+                break;
+            case AVMEDIA_TYPE_DATA:
+                task.has_data_stream = 1;
+                break;
+            default:
+                break;
+        }
+    }
+    if (has_video || special)
+        return true;
+    task.no_video = 1;
+    return false;
+}
+
+bool MakeCover(ConvertTask& task) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!task.cover_path.empty() && fs::exists(task.cover_path, ec))
+        return true;
+    if (task.isStopped())
+        return false;
+    fs::path folder = platform::coverDir();
+    char name[64];
+    std::snprintf(name, sizeof name, "_%lld.png", static_cast<long long>(platform::nowMicros()));
+    task.cover_path = (folder / (task.name + name)).string();
+
+    // An embedded picture has one frame at the start: seeking would skip it.
+    const bool seek = task.cover_seek > 0 && !task.attached_picture;
+    platform::CommandLine cmd(convert::ffmpegProgram());
+    cmd.arg("-i").arg(task.source_path).args({"-y", "-f", "image2", "-t", "0.01"});
+    if (seek)
+        cmd.args({"-ss", "00:00:05"});
+    cmd.args({"-s", "1194x768"}).arg(task.cover_path);
+    cmd.setDisplay(std::string(convert::kFfmpegDisplayName) + " -i \"" + task.source_path +
+                   "\" -y -f image2 -t 0.01 " + (seek ? "-ss 00:00:05 " : "") + " -s 1194x768 \"" +
+                   task.cover_path + "\"");
+    std::shared_ptr<platform::Process> child;
+    {
+        std::lock_guard lock(task.cover_mutex);
+        if (task.isStopped())
+            return false;
+        child = platform::Process::start(cmd, {});
+        task.cover_process = child;
+    }
+    if (child) {
+        child->wait();
+        std::lock_guard lock(task.cover_mutex);
+        task.cover_process.reset();
+    }
+    return fs::exists(task.cover_path, ec);
+}
+
+bool FormatSize(std::uint64_t bytes, char* out, std::size_t size) {
+    if (!out || size == 0)
+        return true;
+    const char* unit;
+    double value;
+    if (bytes > 1073741824ull || bytes > 0xffffffffull) {
+        unit = "GB";
+        value = static_cast<double>(bytes) / 1073741824.0;
+    } else if (bytes > 1048576) {
+        unit = "MB";
+        value = static_cast<double>(bytes) / 1048576.0;
+    } else if (bytes <= 1024) {
+        std::snprintf(out, size, "%d%s", static_cast<int>(bytes), "B");
+        return true;
+    } else {
+        unit = "KB";
+        value = static_cast<double>(bytes) / 1024.0;
+    }
+    std::snprintf(out, size, "%.2f%s", static_cast<double>(static_cast<float>(value)), unit);
+    return true;
+}
+
+std::string FormatSize(std::uint64_t bytes) {
+    char buf[64];
+    FormatSize(bytes, buf, sizeof buf);
+    return buf;
+}
+
+}  // namespace mainframe

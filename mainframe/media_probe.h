@@ -1,0 +1,31 @@
+#pragma once
+// What a source holds: probing with the FFmpeg libraries, the cover picture cut with
+// the ffmpeg tool, and the size texts of the list.
+
+#include "convert/convert_task.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace mainframe {
+
+// Fills the task's MediaInfo (and clip_start/clip_end, crop_width/crop_height) from
+// `source_path`. True when the file was read and has a video stream, or is of a special
+// kind. False, with no field touched, when the task is Stopped or the file cannot be
+// opened or read; false with the fields read (and `no_video` = 1) for an ordinary file
+// without video. Blocking; thread-safe for different tasks.
+bool ProbeMedia(convert::ConvertTask& task);
+
+// Cuts the cover picture into the data folder's video_cover folder. True when
+// `cover_path` names an existing file afterwards; false when the task is Stopped or
+// ffmpeg made nothing. Blocking (the child is stored in task.cover_process meanwhile,
+// so terminateCover() ends it).
+bool MakeCover(convert::ConvertTask& task);
+
+// The size text of a result file: "1024B", "1.00KB", "15.50MB", "1.00GB". Writes at
+// most size bytes (NUL included); always true.
+bool FormatSize(std::uint64_t bytes, char* out, std::size_t size);
+std::string FormatSize(std::uint64_t bytes);
+
+}  // namespace mainframe

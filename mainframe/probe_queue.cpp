@@ -1,0 +1,59 @@
+#include "mainframe/probe_queue.h"
+
+#include "convert/messages.h"
+#include "mainframe/media_probe.h"
+
+namespace mainframe {
+
+ProbeQueue::ProbeQueue(platform::MessageTarget* window, bool make_covers)
+    : window_(window), make_covers_(make_covers), thread_([this] { threadMain(); }) {}
+
+ProbeQueue::~ProbeQueue() {
+    stop_.store(true);
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void ProbeQueue::AddProbeBatch(const std::vector<convert::ConvertTask*>& tasks) {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.insert(pending_.end(), tasks.begin(), tasks.end());
+        skip_.store(false);
+    }
+    wake_.notify_all();
+}
+
+void ProbeQueue::SkipProbeBatch() {
+    std::lock_guard lock(mutex_);
+    skip_.store(true);
+    pending_.clear();
+}
+
+void ProbeQueue::threadMain() {
+    while (!stop_.load()) {
+        std::vector<convert::ConvertTask*> batch;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return quit_ || !pending_.empty(); });
+            if (quit_)
+                return;
+            batch.swap(pending_);
+        }
+        for (convert::ConvertTask* task : batch) {
+            if (stop_.load() || skip_.load())
+                break;
+            if (ProbeMedia(*task) && make_covers_ && task->source_kind == 0)
+                MakeCover(*task);
+            if (!stop_.load() && !skip_.load() && !task->isStopped() && window_) {
+                window_->send(convert::WM_TASK_INFO_READY, reinterpret_cast<platform::WParam>(task), 0);
+            }
+            task->ready.store(true, std::memory_order_release);
+        }
+    }
+}
+
+}  // namespace mainframe
