@@ -1,0 +1,110 @@
+#pragma once
+// The preview player core: opens one file, demultiplexes it on a reader thread,
+// decodes on one thread per stream, plays audio through SDL and draws pictures with
+// an SDL renderer into a host window (or a window of its own). It is driven only
+// through PlayerShared.
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "player/player_options.h"
+#include "player/player_shared.h"
+#include "player/video_state.h"
+
+namespace player {
+
+class Player {
+public:
+    // `options` are the values every run starts from.
+    explicit Player(PlayerShared& shared, const PlayerOptions& options = PlayerOptions{});
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Plays `path` into the native window `host_window` (an X11 window id; 0 opens a
+    // window of the core's own) until the host writes QuitRequested. A start second > 0
+    // seeks there first. Returns 0 after a quit; -1 when SDL or the player state could
+    // not be set up (the host's command words are then left alone).
+    int run(std::uintptr_t host_window, const std::string& path, int start_second);
+
+private:
+    friend struct PlayerAccess;
+
+    // Lifecycle and command loop (player.cpp).
+    VideoState* streamOpen(const std::string& filename);
+    void streamClose(VideoState* is);
+    void eventLoop(VideoState* is);
+    void togglePause(VideoState* is);
+    void publishPosition(VideoState* is);
+    SyncMaster masterSyncType(const VideoState* is) const;
+    double masterClock(VideoState* is) const;
+
+    // Reader and decoders (player_reader.cpp, player_decoders.cpp).
+    static int readThreadEntry(void* arg);
+    int readThread(VideoState* is);
+    int streamComponentOpen(VideoState* is, int stream_index);
+    void streamComponentClose(VideoState* is, int stream_index);
+    bool streamHasEnoughPackets(const AVStream* st, int stream_id, const PacketFifo& q) const;
+    void decoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* queue, ContinueReading* cond);
+    int decoderStart(StreamDecoder* d, int (*fn)(void*), const char* name, void* arg);
+    void decoderAbort(StreamDecoder* d, FrameRing* fq);
+    void decoderDestroy(StreamDecoder* d);
+    int decodeFrame(StreamDecoder* d, AVFrame* frame, AVSubtitle* sub);
+    int getVideoFrame(VideoState* is, AVFrame* frame);
+    int queuePicture(VideoState* is, AVFrame* src, double pts, double duration, std::int64_t pos, int serial);
+    static int videoThreadEntry(void* arg);
+    static int audioThreadEntry(void* arg);
+    static int subtitleThreadEntry(void* arg);
+    int videoThread(VideoState* is);
+    int audioThread(VideoState* is);
+    int subtitleThread(VideoState* is);
+
+    // Audio output (audio_output.cpp).
+    int audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int wanted_sample_rate,
+                  AudioParams* tgt);
+    static void sdlAudioCallback(void* opaque, Uint8* stream, int len);
+    void audioCallback(VideoState* is, Uint8* stream, int len);
+    int audioDecodeFrame(VideoState* is);
+    int synchronizeAudio(VideoState* is, int nb_samples);
+    void updateSampleDisplay(VideoState* is, const std::int16_t* samples, int samples_size);
+    void drawVisualisation(VideoState* is);
+
+    // Video output (video_output.cpp).
+    void videoRefresh(VideoState* is, double* remaining_time);
+    void videoDisplay(VideoState* is);
+    void videoImageDisplay(VideoState* is);
+    bool uploadTexture(VideoState* is, SDL_Texture** tex, AVFrame* frame);
+    bool reallocTexture(SDL_Texture** texture, Uint32 new_format, int new_width, int new_height,
+                        SDL_BlendMode blendmode, bool init_texture);
+    void setDefaultWindowSize(int width, int height, AVRational sar);
+    void checkExternalClockSpeed(VideoState* is);
+    void openWindow(VideoState* is);
+    void noteAvDiff(VideoState* is, double picture_pts);
+
+    PlayerShared& shared_;
+    const PlayerOptions base_options_;
+    PlayerOptions opt_;  // reset from base_options_ at every run
+    // Written by the video decoder and the reader, read by the display.
+    std::atomic<int> default_width_{640};
+    std::atomic<int> default_height_{480};
+    // Set from window resize events on the player thread, read by the decoders.
+    std::atomic<int> screen_width_{0};
+    std::atomic<int> screen_height_{0};
+    std::string window_title_;
+    SDL_Window* window_ = nullptr;
+    bool own_window_ = false;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_RendererInfo renderer_info_{};
+    SDL_AudioDeviceID audio_dev_ = 0;
+    // Time of the current audio callback in microseconds (written by the callback).
+    std::atomic<std::int64_t> audio_callback_time_{0};
+    VideoState* is_ = nullptr;
+};
+
+// Runs a player core with default options (the clip dialog's entry point).
+int player_main(PlayerShared& shared, std::uintptr_t host_window, const std::string& path, int start_second);
+
+}  // namespace player

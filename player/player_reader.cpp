@@ -1,0 +1,486 @@
+// The reader thread: opens the input, picks the streams, opens their decoders and
+// feeds the packet queues, handling seeks, full queues and the end of the file.
+#include <climits>
+#include <cstring>
+
+#include "player/player.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/time.h>
+}
+
+namespace player {
+
+namespace {
+
+int decodeInterruptCb(void* ctx) {
+    return static_cast<VideoState*>(ctx)->abort_request.load() ? 1 : 0;
+}
+
+bool isRealtime(const AVFormatContext* s) {
+    if (!std::strcmp(s->iformat->name, "rtp") || !std::strcmp(s->iformat->name, "rtsp") ||
+        !std::strcmp(s->iformat->name, "sdp")) {
+        return true;
+    }
+    return s->pb && s->url && (!std::strncmp(s->url, "rtp:", 4) || !std::strncmp(s->url, "udp:", 4));
+}
+
+void waitContinue(VideoState* is, std::mutex& wait_mutex) {
+    std::unique_lock lock(wait_mutex);
+    is->continue_read.cond.wait_for(lock, std::chrono::milliseconds(10));
+}
+
+}  // namespace
+
+int Player::readThreadEntry(void* arg) {
+    auto* is = static_cast<VideoState*>(arg);
+    return is->owner->readThread(is);
+}
+
+bool Player::streamHasEnoughPackets(const AVStream* st, int stream_id, const PacketFifo& q) const {
+    return stream_id < 0 || q.aborted() || (st->disposition & AV_DISPOSITION_ATTACHED_PIC) ||
+           (q.packets() > kMinFrames && (!q.duration() || av_q2d(st->time_base) * q.duration() > 1.0));
+}
+
+int Player::readThread(VideoState* is) {
+    std::mutex& wait_mutex = is->continue_read.mutex;
+    AVFormatContext* ic = nullptr;
+    int ret = 0;
+    int st_index[AVMEDIA_TYPE_NB];
+    std::memset(st_index, -1, sizeof(st_index));
+    AVPacket* pkt = av_packet_alloc();
+    if (!pkt) {
+        av_log(nullptr, AV_LOG_FATAL, "Could not allocate packet.\n");
+        return AVERROR(ENOMEM);
+    }
+    is->eof.store(false);
+
+    auto finish = [&](int result) {
+        if (ic && !is->ic) {
+            avformat_close_input(&ic);
+        }
+        av_packet_free(&pkt);
+        if (result != 0) {
+            // The command loop drops this event: a failed open leaves a black display.
+            SDL_Event event{};
+            event.type = SDL_USEREVENT + 2;
+            event.user.data1 = is;
+            SDL_PushEvent(&event);
+        }
+        return 0;
+    };
+
+    ic = avformat_alloc_context();
+    if (!ic) {
+        av_log(nullptr, AV_LOG_FATAL, "Could not allocate context.\n");
+        return finish(AVERROR(ENOMEM));
+    }
+    ic->interrupt_callback.callback = decodeInterruptCb;
+    ic->interrupt_callback.opaque = is;
+    AVDictionary* format_opts = nullptr;
+    av_dict_set(&format_opts, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
+    int err = avformat_open_input(&ic, is->filename.c_str(), nullptr, &format_opts);
+    av_dict_set(&format_opts, "scan_all_pmts", nullptr, AV_DICT_MATCH_CASE);
+    if (err < 0) {
+        char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+        if (av_strerror(err, buf, sizeof(buf)) < 0) {
+            std::strncpy(buf, std::strerror(AVUNERROR(err)), sizeof(buf) - 1);
+        }
+        av_log(nullptr, AV_LOG_ERROR, "%s: %s\n", is->filename.c_str(), buf);
+        av_dict_free(&format_opts);
+        return finish(-1);
+    }
+    if (const AVDictionaryEntry* t = av_dict_get(format_opts, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
+        av_log(nullptr, AV_LOG_ERROR, "Option %s not found.\n", t->key);
+        av_dict_free(&format_opts);
+        return finish(AVERROR_OPTION_NOT_FOUND);
+    }
+    av_dict_free(&format_opts);
+
+    if (opt_.generate_pts) {
+        ic->flags |= AVFMT_FLAG_GENPTS;
+    }
+    av_format_inject_global_side_data(ic);
+    if (opt_.find_stream_info) {
+        if (avformat_find_stream_info(ic, nullptr) < 0) {
+            av_log(nullptr, AV_LOG_WARNING, "%s: could not find codec parameters\n", is->filename.c_str());
+            return finish(-1);
+        }
+    }
+    if (ic->pb) {
+        ic->pb->eof_reached = 0;
+    }
+    is->max_frame_duration.store((ic->iformat->flags & AVFMT_TS_DISCONT) ? 10.0 : 3600.0);
+
+    is->realtime.store(isRealtime(ic));
+    if (opt_.show_status) {
+        av_dump_format(ic, 0, is->filename.c_str(), 0);
+    }
+    for (unsigned i = 0; i < ic->nb_streams; i++) {
+        ic->streams[i]->discard = AVDISCARD_ALL;
+    }
+    if (!opt_.video_disable) {
+        st_index[AVMEDIA_TYPE_VIDEO] = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    }
+    if (!opt_.audio_disable) {
+        st_index[AVMEDIA_TYPE_AUDIO] =
+            av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, st_index[AVMEDIA_TYPE_VIDEO], nullptr, 0);
+    }
+    if (!opt_.video_disable && !opt_.subtitle_disable) {
+        st_index[AVMEDIA_TYPE_SUBTITLE] = av_find_best_stream(
+            ic, AVMEDIA_TYPE_SUBTITLE, -1,
+            st_index[AVMEDIA_TYPE_AUDIO] >= 0 ? st_index[AVMEDIA_TYPE_AUDIO] : st_index[AVMEDIA_TYPE_VIDEO],
+            nullptr, 0);
+    }
+    // The file's title names the window when the host gave none.
+    if (const AVDictionaryEntry* t = av_dict_get(ic->metadata, "title", nullptr, 0)) {
+        if (window_title_.empty()) {
+            char buf[1024];
+            std::snprintf(buf, sizeof(buf), "%s - %s", t->value, is->filename.c_str());
+            window_title_ = buf;
+        }
+    }
+    is->ic = ic;
+
+    if (st_index[AVMEDIA_TYPE_VIDEO] >= 0) {
+        AVStream* st = ic->streams[st_index[AVMEDIA_TYPE_VIDEO]];
+        AVCodecParameters* par = st->codecpar;
+        AVRational sar = av_guess_sample_aspect_ratio(ic, st, nullptr);
+        if (par->width) {
+            setDefaultWindowSize(par->width, par->height, sar);
+        }
+    }
+    if (st_index[AVMEDIA_TYPE_AUDIO] >= 0) {
+        streamComponentOpen(is, st_index[AVMEDIA_TYPE_AUDIO]);
+    }
+    int video_ret = -1;
+    if (st_index[AVMEDIA_TYPE_VIDEO] >= 0) {
+        video_ret = streamComponentOpen(is, st_index[AVMEDIA_TYPE_VIDEO]);
+    }
+    if (is->show_mode.load() == DisplayMode::None) {
+        is->show_mode.store(video_ret >= 0 ? DisplayMode::Video : DisplayMode::Spectrum);
+    }
+    if (st_index[AVMEDIA_TYPE_SUBTITLE] >= 0) {
+        streamComponentOpen(is, st_index[AVMEDIA_TYPE_SUBTITLE]);
+    }
+    if (is->video_stream < 0 && is->audio_stream < 0) {
+        av_log(nullptr, AV_LOG_FATAL, "Failed to open file '%s' or configure filtergraph\n",
+               is->filename.c_str());
+        return finish(-1);
+    }
+    int infinite_buffer = opt_.infinite_buffer;
+    if (infinite_buffer < 0 && is->realtime.load()) {
+        infinite_buffer = 1;
+    }
+
+    for (;;) {
+        if (is->abort_request.load()) {
+            break;
+        }
+        const bool paused = is->paused.load();
+        if (paused != is->last_paused) {
+            is->last_paused = paused;
+            if (paused) {
+                is->read_pause_return = av_read_pause(ic);
+            } else {
+                av_read_play(ic);
+            }
+        }
+        bool seek_req;
+        std::int64_t seek_target = 0, seek_rel = 0;
+        int seek_flags = 0;
+        {
+            std::lock_guard lock(is->seek_mutex);
+            seek_req = is->seek_req;
+            seek_target = is->seek_pos;
+            seek_rel = is->seek_rel;
+            seek_flags = is->seek_flags;
+            is->seek_req = false;
+        }
+        if (seek_req) {
+            const std::int64_t seek_min = seek_rel > 0 ? seek_target - seek_rel + 2 : INT64_MIN;
+            const std::int64_t seek_max = seek_rel < 0 ? seek_target - seek_rel - 2 : INT64_MAX;
+            ret = avformat_seek_file(ic, -1, seek_min, seek_target, seek_max, seek_flags);
+            if (ret < 0) {
+                av_log(nullptr, AV_LOG_ERROR, "%s: error while seeking\n", ic->url);
+            } else {
+                if (is->audio_stream >= 0) {
+                    is->audioq.flush();
+                    is->audioq.put(flushPacket());
+                }
+                if (is->subtitle_stream >= 0) {
+                    is->subtitleq.flush();
+                    is->subtitleq.put(flushPacket());
+                }
+                if (is->video_stream >= 0) {
+                    is->videoq.flush();
+                    is->videoq.put(flushPacket());
+                }
+                if (seek_flags & AVSEEK_FLAG_BYTE) {
+                    is->extclk.set(NAN, 0);
+                } else {
+                    is->extclk.set(seek_target / 1000000.0, 0);
+                }
+                shared_.seeks.fetch_add(1);
+            }
+            is->queue_attachments_req.store(true);
+            is->eof.store(false);
+            if (is->paused.load()) {
+                is->step_request.store(true);
+            }
+        }
+        if (is->queue_attachments_req.exchange(false)) {
+            if (is->video_st && (is->video_st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                AVPacket* copy = av_packet_alloc();
+                if (copy && av_packet_ref(copy, &is->video_st->attached_pic) >= 0) {
+                    if (is->videoq.put(copy) < 0) {
+                        av_packet_unref(copy);
+                    }
+                    is->videoq.putEmpty(is->video_stream);
+                }
+                av_packet_free(&copy);
+            }
+        }
+
+        if (infinite_buffer < 1 &&
+            (is->audioq.bytes() + is->videoq.bytes() + is->subtitleq.bytes() > kMaxQueueBytes ||
+             (streamHasEnoughPackets(is->audio_st, is->audio_stream, is->audioq) &&
+              streamHasEnoughPackets(is->video_st, is->video_stream, is->videoq) &&
+              streamHasEnoughPackets(is->subtitle_st, is->subtitle_stream, is->subtitleq)))) {
+            waitContinue(is, wait_mutex);
+            continue;
+        }
+        if (!is->paused.load() &&
+            (!is->audio_st ||
+             (is->auddec.finished.load() == is->audioq.serial() && is->sampq.remaining() == 0)) &&
+            (!is->video_st ||
+             (is->viddec.finished.load() == is->videoq.serial() && is->pictq.remaining() == 0))) {
+            if (opt_.loop != 1 && (!opt_.loop || --opt_.loop)) {
+                std::lock_guard lock(is->seek_mutex);
+                is->seek_pos = 0;
+                is->seek_rel = 0;
+                is->seek_flags &= ~AVSEEK_FLAG_BYTE;
+                is->seek_req = true;
+            } else if (opt_.autoexit) {
+                return finish(AVERROR_EOF);
+            }
+        }
+        ret = av_read_frame(ic, pkt);
+        if (ret < 0) {
+            if ((ret == AVERROR_EOF || avio_feof(ic->pb)) && !is->eof.load()) {
+                if (is->video_stream >= 0) {
+                    is->videoq.putEmpty(is->video_stream);
+                    shared_.eof_markers.fetch_add(1);
+                }
+                if (is->audio_stream >= 0) {
+                    is->audioq.putEmpty(is->audio_stream);
+                    shared_.eof_markers.fetch_add(1);
+                }
+                if (is->subtitle_stream >= 0) {
+                    is->subtitleq.putEmpty(is->subtitle_stream);
+                    shared_.eof_markers.fetch_add(1);
+                }
+                is->eof.store(true);
+            }
+            if (ic->pb && ic->pb->error) {
+                break;
+            }
+            waitContinue(is, wait_mutex);
+            continue;
+        }
+        is->eof.store(false);
+        if (pkt->stream_index == is->audio_stream) {
+            if (is->audioq.put(pkt) < 0) {
+                av_packet_unref(pkt);
+            }
+        } else if (pkt->stream_index == is->video_stream &&
+                   !(is->video_st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            if (is->videoq.put(pkt) < 0) {
+                av_packet_unref(pkt);
+            }
+        } else if (pkt->stream_index == is->subtitle_stream) {
+            if (is->subtitleq.put(pkt) < 0) {
+                av_packet_unref(pkt);
+            }
+        } else {
+            av_packet_unref(pkt);
+        }
+    }
+    return finish(0);
+}
+
+int Player::streamComponentOpen(VideoState* is, int stream_index) {
+    AVFormatContext* ic = is->ic;
+    if (stream_index < 0 || stream_index >= static_cast<int>(ic->nb_streams)) {
+        return -1;
+    }
+    AVCodecContext* avctx = avcodec_alloc_context3(nullptr);
+    if (!avctx) {
+        return AVERROR(ENOMEM);
+    }
+    AVStream* st = ic->streams[stream_index];
+    int ret = avcodec_parameters_to_context(avctx, st->codecpar);
+    if (ret < 0) {
+        avcodec_free_context(&avctx);
+        return ret;
+    }
+    avctx->pkt_timebase = st->time_base;
+    const AVCodec* codec = avcodec_find_decoder(avctx->codec_id);
+    if (!codec) {
+        av_log(nullptr, AV_LOG_WARNING, "No decoder could be found for codec %s\n",
+               avcodec_get_name(avctx->codec_id));
+        avcodec_free_context(&avctx);
+        return AVERROR(EINVAL);
+    }
+    avctx->codec_id = codec->id;
+    int stream_lowres = opt_.lowres;
+    if (stream_lowres > codec->max_lowres) {
+        av_log(avctx, AV_LOG_WARNING, "The maximum value for lowres supported by the decoder is %d\n",
+               codec->max_lowres);
+        stream_lowres = codec->max_lowres;
+    }
+    avctx->lowres = stream_lowres;
+    if (opt_.fast) {
+        avctx->flags2 |= AV_CODEC_FLAG2_FAST;
+    }
+    AVDictionary* opts = nullptr;
+    av_dict_set(&opts, "threads", "auto", 0);
+    if (stream_lowres) {
+        av_dict_set_int(&opts, "lowres", stream_lowres, 0);
+    }
+    ret = avcodec_open2(avctx, codec, &opts);
+    if (ret < 0) {
+        av_dict_free(&opts);
+        avcodec_free_context(&avctx);
+        return ret;
+    }
+    if (const AVDictionaryEntry* t = av_dict_get(opts, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
+        av_log(nullptr, AV_LOG_ERROR, "Option %s not found.\n", t->key);
+        av_dict_free(&opts);
+        avcodec_free_context(&avctx);
+        return AVERROR_OPTION_NOT_FOUND;
+    }
+    av_dict_free(&opts);
+
+    is->eof.store(false);
+    st->discard = AVDISCARD_DEFAULT;
+    switch (avctx->codec_type) {
+        case AVMEDIA_TYPE_AUDIO: {
+            AVChannelLayout ch_layout{};
+            ret = av_channel_layout_copy(&ch_layout, &avctx->ch_layout);
+            if (ret < 0) {
+                break;
+            }
+            ret = audioOpen(is, &ch_layout, avctx->sample_rate, &is->audio_tgt);
+            av_channel_layout_uninit(&ch_layout);
+            if (ret < 0) {
+                break;
+            }
+            is->audio_hw_buf_size = ret;
+            is->audio_src.freq = is->audio_tgt.freq;
+            is->audio_src.fmt = is->audio_tgt.fmt;
+            is->audio_src.frame_size = is->audio_tgt.frame_size;
+            is->audio_src.bytes_per_sec = is->audio_tgt.bytes_per_sec;
+            av_channel_layout_uninit(&is->audio_src.ch_layout);
+            av_channel_layout_copy(&is->audio_src.ch_layout, &is->audio_tgt.ch_layout);
+            is->audio_buf_size = 0;
+            is->audio_buf_index = 0;
+            is->audio_sync.reset(static_cast<double>(is->audio_hw_buf_size) / is->audio_tgt.bytes_per_sec);
+            is->audio_st = st;
+            decoderInit(&is->auddec, avctx, &is->audioq, &is->continue_read);
+            if ((ic->iformat->flags & (AVFMT_NOBINSEARCH | AVFMT_NOGENSEARCH | AVFMT_NO_BYTE_SEEK)) &&
+                !ic->iformat->read_seek) {
+                is->auddec.start_pts = st->start_time;
+                is->auddec.start_pts_tb = st->time_base;
+            }
+            is->audio_stream.store(stream_index);
+            ret = decoderStart(&is->auddec, audioThreadEntry, "audio_decoder", is);
+            if (ret < 0) {
+                return ret;
+            }
+            SDL_PauseAudioDevice(audio_dev_, 0);
+            return 0;
+        }
+        case AVMEDIA_TYPE_VIDEO:
+            is->video_st = st;
+            decoderInit(&is->viddec, avctx, &is->videoq, &is->continue_read);
+            is->video_stream.store(stream_index);
+            ret = decoderStart(&is->viddec, videoThreadEntry, "video_decoder", is);
+            if (ret < 0) {
+                return ret;
+            }
+            is->queue_attachments_req.store(true);
+            return 0;
+        case AVMEDIA_TYPE_SUBTITLE:
+            is->subtitle_st = st;
+            decoderInit(&is->subdec, avctx, &is->subtitleq, &is->continue_read);
+            is->subtitle_stream.store(stream_index);
+            ret = decoderStart(&is->subdec, subtitleThreadEntry, "subtitle_decoder", is);
+            if (ret < 0) {
+                return ret;
+            }
+            return 0;
+        default:
+            ret = AVERROR(EINVAL);
+            break;
+    }
+    avcodec_free_context(&avctx);
+    st->discard = AVDISCARD_ALL;
+    return ret < 0 ? ret : -1;
+}
+
+void Player::streamComponentClose(VideoState* is, int stream_index) {
+    AVFormatContext* ic = is->ic;
+    if (!ic || stream_index < 0 || stream_index >= static_cast<int>(ic->nb_streams)) {
+        return;
+    }
+    AVCodecParameters* par = ic->streams[stream_index]->codecpar;
+    switch (par->codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            decoderAbort(&is->auddec, &is->sampq);
+            SDL_CloseAudioDevice(audio_dev_);
+            audio_dev_ = 0;
+            decoderDestroy(&is->auddec);
+            swr_free(&is->swr_ctx);
+            av_freep(&is->audio_buf1);
+            is->audio_buf1_size = 0;
+            is->audio_buf = nullptr;
+            if (is->rdft) {
+                av_rdft_end(is->rdft);
+                av_freep(&is->rdft_data);
+                is->rdft = nullptr;
+                is->rdft_bits = 0;
+            }
+            break;
+        case AVMEDIA_TYPE_VIDEO:
+            decoderAbort(&is->viddec, &is->pictq);
+            decoderDestroy(&is->viddec);
+            break;
+        case AVMEDIA_TYPE_SUBTITLE:
+            decoderAbort(&is->subdec, &is->subpq);
+            decoderDestroy(&is->subdec);
+            break;
+        default:
+            break;
+    }
+    ic->streams[stream_index]->discard = AVDISCARD_ALL;
+    switch (par->codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            is->audio_st = nullptr;
+            is->audio_stream.store(-1);
+            break;
+        case AVMEDIA_TYPE_VIDEO:
+            is->video_st = nullptr;
+            is->video_stream.store(-1);
+            break;
+        case AVMEDIA_TYPE_SUBTITLE:
+            is->subtitle_st = nullptr;
+            is->subtitle_stream.store(-1);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace player

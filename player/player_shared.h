@@ -1,0 +1,68 @@
+#pragma once
+// The words through which a host (the clip dialog, quorin-play, tests) drives a
+// running player core, and the counters the core keeps for it. Every field is an
+// atomic: the host and the core's threads read and write them without a lock.
+
+#include <atomic>
+#include <cstdint>
+
+namespace player {
+
+enum class PlayerCommand : int {
+    Idle = 0,
+    Playing = 1,
+    PauseRequested = 2,
+    Paused = 3,
+    QuitRequested = 4,
+    SeekRequested = 5,
+    ResumeRequested = 6,
+};
+
+// A snapshot of the counters, plain data for tests, benchmarks and quorin-play.
+struct PlayerCounters {
+    std::int64_t shown = 0;         // pictures drawn for the first time
+    std::int64_t late_drops = 0;    // pictures skipped by the display loop
+    std::int64_t early_drops = 0;   // frames dropped by the video decoder
+    std::int64_t uploads = 0;       // pictures copied into the video texture
+    std::int64_t seeks = 0;         // seeks the reader carried out
+    std::int64_t eof_markers = 0;   // end-of-stream packets the reader queued
+    std::int64_t av_samples = 0;    // pictures shown while an audio master ran
+    double last_av_diff = 0.0;      // seconds, picture pts minus master clock
+    double mean_abs_av_diff = 0.0;  // seconds, over av_samples
+};
+
+struct PlayerShared {
+    // Written by the host, acknowledged by the core (back to Playing or Paused).
+    std::atomic<int> command{0};
+    // Whole seconds from the start of the file; written before SeekRequested.
+    std::atomic<int> seek_target{0};
+    // Seconds; published by the core once per display-loop turn.
+    std::atomic<double> position{0.0};
+    // 0..128, applied by the audio callback; 128 leaves samples unchanged.
+    std::atomic<int> live_volume{128};
+    // Set by the core once it has reset these words at start, cleared when it returns.
+    std::atomic<bool> running{false};
+
+    // Counters, written by the core's threads.
+    std::atomic<std::int64_t> shown{0};
+    std::atomic<std::int64_t> late_drops{0};
+    std::atomic<std::int64_t> early_drops{0};
+    std::atomic<std::int64_t> uploads{0};
+    std::atomic<std::int64_t> seeks{0};
+    std::atomic<std::int64_t> eof_markers{0};
+    std::atomic<std::int64_t> av_samples{0};
+    std::atomic<double> last_av_diff{0.0};
+    std::atomic<double> sum_abs_av_diff{0.0};
+
+    void send(PlayerCommand c) { command.store(static_cast<int>(c)); }
+    void seekTo(int second) {
+        seek_target.store(second);
+        command.store(static_cast<int>(PlayerCommand::SeekRequested));
+    }
+    PlayerCommand current() const { return static_cast<PlayerCommand>(command.load()); }
+
+    void resetCounters();
+    PlayerCounters counters() const;
+};
+
+}  // namespace player
