@@ -1,0 +1,73 @@
+#pragma once
+// The window's target selection per mode (format, preset, compress level): the menu
+// choices with their token rules, the button texts, the row labels and target texts,
+// and the copy into the task when it is queued.
+
+#include "convert/convert_task.h"
+#include "mainframe/row_model.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mainframe {
+
+// A language text by key and section ("Text" or "Message"); empty when missing.
+using TextLookup = std::function<std::string(std::string_view key, std::string_view section)>;
+// app::getText.
+TextLookup languageTexts();
+
+class TargetSelection {
+public:
+    explicit TargetSelection(TextLookup texts = languageTexts());
+
+    int format(convert::ConvertMode mode) const { return format_[index(mode)]; }
+    int preset(convert::ConvertMode mode) const { return preset_[index(mode)]; }
+    int compressLevel() const { return compress_level_; }
+
+    // Menu item names: a format choice contains "menuex" or "menu3_"; a compression
+    // choice is one of the three "menu_compress_*" names (any case).
+    static bool isFormatItem(std::string_view item);
+    static bool isCompressItem(std::string_view item);
+
+    enum class Outcome { Applied, WaitForConver };
+    // A format item clicked in `mode`; `rows` are that mode's list rows. In mode Merge
+    // while a part is queued or converting nothing changes and WaitForConver comes back
+    // (the window shows that message). The button text is then formatButton().
+    Outcome chooseFormat(convert::ConvertMode mode, std::string_view item, const std::vector<RowModel*>& rows);
+    // A compression item (mode Compress): the level of every compress task changes.
+    void chooseCompress(std::string_view item, const std::vector<RowModel*>& compress_rows);
+
+    // Texts of "btn_menu_format" and "btn_menu_compress" as the last choice left them.
+    const std::string& formatButton() const { return format_button_; }
+    const std::string& compressButton() const { return compress_button_; }
+    // Rebuilds both from `mode`'s selection (mode switch).
+    void rebuildButtons(convert::ConvertMode mode);
+
+    // Row creation: target label and target texts from `mode`'s selection.
+    void fillNewRow(RowModel& row, convert::ConvertMode mode) const;
+    // Probe result: the selection applied again (target_resolution, and the source
+    // bit rate for preset 0).
+    void applyProbeResult(RowModel& row, convert::ConvertMode mode) const;
+
+    // The task takes its target from the row when it is queued: target_ext from the
+    // label, target_resolution, target_audio_bitrate and output_name.
+    static void copyIntoTask(RowModel& row);
+
+private:
+    static std::size_t index(convert::ConvertMode mode) { return static_cast<std::size_t>(mode); }
+    std::string presetLabel(int format, int preset) const;
+    std::string rowLabel(int format, const RowModel& row) const;
+    void applyTargets(RowModel& row, convert::ConvertMode mode) const;
+
+    TextLookup texts_;
+    std::array<int, 6> format_;
+    std::array<int, 6> preset_;
+    int compress_level_ = 0;
+    std::string format_button_;
+    std::string compress_button_;
+};
+
+}  // namespace mainframe
