@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
 
     // Sorted, so the same sources always give the same archive.
     std::vector<fs::path> files;
-    std::error_code ec;
-    if (fs::is_directory(skin_dir, ec)) {
+    std::error_code ec, missing;
+    if (fs::is_directory(skin_dir, missing)) {
         for (auto it = fs::recursive_directory_iterator(skin_dir, ec); !ec && it != fs::end(it); it.increment(ec))
             if (it->is_regular_file(ec)) files.push_back(it->path());
     }
