@@ -69,26 +69,11 @@ CUtilTransform::~CUtilTransform() {
 void CUtilTransform::Start() {
     if (!window_ || !task_ || runner_.joinable())
         return;
-    const bool merge = task_->convertMode() == ConvertMode::Merge;
-    auto pathFor = [&] {
-        std::string base = merge ? withSlash(work_dir_.string()) : withSlash(task_->output_folder);
-        return base + task_->output_name + "." + task_->target_ext;
-    };
-    task_->output_path = pathFor();
-    if (merge) {
-        // Merge parts live in our own work folder: an old part is simply replaced.
-        removeFile(task_->output_path);
-    } else {
-        for (int i = 0; i < 3 && fileExists(task_->output_path); ++i) {
-            task_->output_name += "_" + std::to_string(i) + "_" + task_->unique_id;
-            task_->output_path = pathFor();
-        }
-    }
-    if (fileExists(task_->output_path)) {
+    if (!chooseOutputPath(*task_, work_dir_)) {
         postToWindow(WM_CONVERT_FAILED, 0);
         return;
     }
-    progress_path_ = platform::logDir() / (task_->output_name + "_" + task_->target_ext);
+    progress_path_ = progressPathFor(*task_);
     error_path_ = progress_path_;
     error_path_ += ".err";
     removeFile(progress_path_);
@@ -97,6 +82,29 @@ void CUtilTransform::Start() {
     runner_running_.store(true, std::memory_order_release);
     runner_ = std::thread([this] { runnerMain(); });
     monitor_ = std::thread([this] { monitorMain(); });
+}
+
+bool CUtilTransform::chooseOutputPath(ConvertTask& task, const fs::path& work_dir) {
+    const bool merge = task.convertMode() == ConvertMode::Merge;
+    auto pathFor = [&] {
+        std::string base = merge ? withSlash(work_dir.string()) : withSlash(task.output_folder);
+        return base + task.output_name + "." + task.target_ext;
+    };
+    task.output_path = pathFor();
+    if (merge) {
+        // Merge parts live in our own work folder: an old part is simply replaced.
+        removeFile(task.output_path);
+    } else {
+        for (int i = 0; i < 3 && fileExists(task.output_path); ++i) {
+            task.output_name += "_" + std::to_string(i) + "_" + task.unique_id;
+            task.output_path = pathFor();
+        }
+    }
+    return !fileExists(task.output_path);
+}
+
+fs::path CUtilTransform::progressPathFor(const ConvertTask& task) {
+    return platform::logDir() / (task.output_name + "_" + task.target_ext);
 }
 
 void CUtilTransform::Stop() {

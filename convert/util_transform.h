@@ -65,6 +65,14 @@ public:
     // more than once; the destructor calls it. Not from the job's own threads.
     void Stop();
 
+    // The output path rule of Start: output folder (the work folder in mode Merge, where
+    // an old part is deleted) + output name + "." + target extension; while a file of
+    // that name exists the name becomes name_i_uniqueid (i = 0, 1, 2). Sets
+    // task.output_name and task.output_path; false when the path is still taken.
+    static bool chooseOutputPath(ConvertTask& task, const std::filesystem::path& work_dir);
+    // The progress file of a task whose output name is fixed: log folder + name_ext.
+    static std::filesystem::path progressPathFor(const ConvertTask& task);
+
     // True while the runner thread works (before Start and after it ended: false).
     bool runnerRunning() const { return runner_running_.load(std::memory_order_acquire); }
     // Blocks until the runner has ended (immediately when it never started).

@@ -13,8 +13,9 @@ using convert::ConvertMode;
 using convert::ConvertTask;
 using convert::TaskState;
 
-ConversionController::ConversionController(TaskLists& lists, TargetSelection& selection, ConvertWorker& worker,
-                                           platform::MessageTarget* self, Prompts prompts)
+ConversionController::ConversionController(TaskLists& lists, TargetSelection& selection,
+                                           ConvertWorker& worker, platform::MessageTarget* self,
+                                           Prompts prompts)
     : lists_(lists), selection_(selection), worker_(worker), self_(self), prompts_(std::move(prompts)) {}
 
 bool ConversionController::ask(std::string_view key, const std::string& arg) const {
@@ -22,7 +23,8 @@ bool ConversionController::ask(std::string_view key, const std::string& arg) con
 }
 
 void ConversionController::show(std::string_view key, const std::string& arg) const {
-    if (prompts_.show) prompts_.show(key, arg);
+    if (prompts_.show)
+        prompts_.show(key, arg);
 }
 
 void ConversionController::queueTask(RowModel& row, const std::string& folder) {
@@ -37,7 +39,8 @@ void ConversionController::queueTask(RowModel& row, const std::string& folder) {
 
 void ConversionController::start() {
     const std::vector<RowModel*> rows = lists_.rows();
-    if (rows.empty()) return;
+    if (rows.empty())
+        return;
     if (lists_.mode() == ConvertMode::Merge && rows.size() < 2) {
         show("MergeNeed2Video");
         return;
@@ -46,7 +49,8 @@ void ConversionController::start() {
     int queued = 0;
     for (RowModel* row : rows) {
         const TaskState state = row->task()->state.load(std::memory_order_acquire);
-        if (state != TaskState::New && state != TaskState::Stopped && state != TaskState::Failed) continue;
+        if (state != TaskState::New && state != TaskState::Stopped && state != TaskState::Failed)
+            continue;
         queueTask(*row, folder);
         ++queued;
     }
@@ -59,11 +63,13 @@ void ConversionController::start() {
 
 void ConversionController::retry(ConvertTask* task) {
     RowModel* row = TaskLists::rowOf(task);
-    if (!row) return;
+    if (!row)
+        return;
     // The retry button shows only on idle rows; a task already waiting or converting
     // would otherwise be run twice at once.
     const TaskState state = task->state.load(std::memory_order_acquire);
-    if (state == TaskState::Queued || state == TaskState::Running) return;
+    if (state == TaskState::Queued || state == TaskState::Running)
+        return;
     const std::string folder = lists_.prepareOutputFolder();
     task->requeued = 1;
     queueTask(*row, folder);
@@ -72,7 +78,8 @@ void ConversionController::retry(ConvertTask* task) {
 
 bool ConversionController::stop(ConvertTask* task) {
     RowModel* row = TaskLists::rowOf(task);
-    if (!row || !ask("ConfirmStop")) return false;
+    if (!row || !ask("ConfirmStop"))
+        return false;
     task->state.store(TaskState::Stopped, std::memory_order_release);
     worker_.DestroyJob(task);
     applyRowLook(*row, true, lists_.mode());
@@ -81,11 +88,14 @@ bool ConversionController::stop(ConvertTask* task) {
 
 void ConversionController::chooseMenuItem(std::string_view item) {
     if (TargetSelection::isCompressItem(item)) {
-        if (lists_.mode() == ConvertMode::Compress) selection_.chooseCompress(item, lists_.rows(ConvertMode::Compress));
+        if (lists_.mode() == ConvertMode::Compress)
+            selection_.chooseCompress(item, lists_.rows(ConvertMode::Compress));
         return;
     }
-    if (!TargetSelection::isFormatItem(item)) return;
-    if (selection_.chooseFormat(lists_.mode(), item, lists_.rows()) == TargetSelection::Outcome::WaitForConver)
+    if (!TargetSelection::isFormatItem(item))
+        return;
+    if (selection_.chooseFormat(lists_.mode(), item, lists_.rows()) ==
+        TargetSelection::Outcome::WaitForConver)
         show("WaitForConver");
 }
 
@@ -93,7 +103,8 @@ bool ConversionController::confirmClose() {
     for (ConvertMode mode : {ConvertMode::Video, ConvertMode::Audio2, ConvertMode::Audio, ConvertMode::Gif,
                              ConvertMode::Merge, ConvertMode::Compress}) {
         for (RowModel* row : lists_.rows(mode)) {
-            if (row->converting()) return ask("ConfirmClose");
+            if (row->converting())
+                return ask("ConfirmClose");
         }
     }
     return true;
@@ -130,36 +141,48 @@ bool ConversionController::handleMessage(const platform::Message& message) {
 }
 
 void ConversionController::onProgress(ConvertTask* task, int percent) {
-    if (!task || !worker_.hasJob(task)) return;
-    if (percent > 100) percent %= 100;
+    if (!task || !worker_.hasJob(task))
+        return;
+    if (percent > 100)
+        percent %= 100;
     RowModel* row = TaskLists::rowOf(task);
-    if (row) setRowProgress(*row, percent);
-    if (percent != 100) return;
+    if (row)
+        setRowProgress(*row, percent);
+    if (percent != 100)
+        return;
     task->state.store(TaskState::Done, std::memory_order_release);
-    if (row) applyRowLook(*row, true, lists_.mode());
+    if (row)
+        applyRowLook(*row, true, lists_.mode());
     worker_.DestroyJob(task);
-    if (task->convertMode() == ConvertMode::Merge) self_->post(WM_MERGE_CHECK, 0, 0);
-    if (active_count_-- == 1 && power_off_) platform::powerOff();
+    if (task->convertMode() == ConvertMode::Merge)
+        self_->post(WM_MERGE_CHECK, 0, 0);
+    if (active_count_-- == 1 && power_off_)
+        platform::powerOff();
 }
 
 void ConversionController::onFailure(ConvertTask* task, bool start_failed) {
-    if (!task || !task->row) return;
+    if (!task || !task->row)
+        return;
     task->state.store(TaskState::Failed, std::memory_order_release);
     applyRowLook(*TaskLists::rowOf(task), true, lists_.mode());
     worker_.DestroyJob(task);
-    if (start_failed) show("CannotRecode", task->name + "." + task->source_ext);
+    if (start_failed)
+        show("CannotRecode", task->name + "." + task->source_ext);
 }
 
 void ConversionController::onMergeFailed() {
     show("MergeError2");
-    for (RowModel* row : lists_.rows(ConvertMode::Merge)) applyRowLook(*row, true, lists_.mode());
+    for (RowModel* row : lists_.rows(ConvertMode::Merge))
+        applyRowLook(*row, true, lists_.mode());
 }
 
 std::optional<convert::MergeRequest> ConversionController::buildMergeRequest() const {
     const std::vector<RowModel*> rows = lists_.rows(ConvertMode::Merge);
-    if (rows.empty()) return std::nullopt;
+    if (rows.empty())
+        return std::nullopt;
     for (RowModel* row : rows) {
-        if (!row->task() || row->task()->state.load(std::memory_order_acquire) != TaskState::Done) return std::nullopt;
+        if (!row->task() || row->task()->state.load(std::memory_order_acquire) != TaskState::Done)
+            return std::nullopt;
     }
     convert::MergeRequest request;
     for (RowModel* row : rows) {
@@ -175,13 +198,16 @@ std::optional<convert::MergeRequest> ConversionController::buildMergeRequest() c
 }
 
 void ConversionController::onMergeCheck() {
-    if (merge_dialog_open_) return;
+    if (merge_dialog_open_)
+        return;
     std::optional<convert::MergeRequest> request = buildMergeRequest();
-    if (!request) return;
+    if (!request)
+        return;
     merge_dialog_open_ = true;
     const int result = prompts_.run_merge ? prompts_.run_merge(*request) : 0;
     merge_dialog_open_ = false;
-    if (result == 1 && ask("TransformSuccess") && prompts_.open_folder) prompts_.open_folder(request->output_folder);
+    if (result == 1 && ask("TransformSuccess") && prompts_.open_folder)
+        prompts_.open_folder(request->output_folder);
 }
 
 std::string ConversionController::checkConsistency() const {

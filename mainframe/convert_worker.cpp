@@ -34,12 +34,13 @@ std::unique_ptr<convert::CUtilTransform> makeJob(ConvertTask* task, platform::Me
 }
 
 convert::SourceProbe listProbe() {
-    return {[](ConvertTask& task) { return ProbeMedia(task); }, [](ConvertTask& task) { return MakeCover(task); }};
+    return {[](ConvertTask& task) { return ProbeMedia(task); },
+            [](ConvertTask& task) { return MakeCover(task); }};
 }
 
 JobFactory makeJobFactory(convert::JobOptions options, convert::SpecialSourceOptions special) {
     return [options = std::move(options), special = std::move(special)](ConvertTask* task,
-                                                                         platform::MessageTarget* window) {
+                                                                        platform::MessageTarget* window) {
         return makeJob(task, window, options, special);
     };
 }
@@ -49,7 +50,9 @@ ConvertWorker::ConvertWorker(platform::MessageTarget* owner, JobFactory factory)
     thread_ = std::thread([this] { threadMain(); });
 }
 
-ConvertWorker::~ConvertWorker() { Shutdown(); }
+ConvertWorker::~ConvertWorker() {
+    Shutdown();
+}
 
 void ConvertWorker::Enqueue(ConvertTask* task) {
     std::lock_guard lock(mutex_);
@@ -61,7 +64,8 @@ void ConvertWorker::Enqueue(ConvertTask* task) {
 void ConvertWorker::Remove(ConvertTask* task) {
     {
         std::lock_guard lock(mutex_);
-        if (std::find(removed_.begin(), removed_.end(), task) == removed_.end()) removed_.push_back(task);
+        if (std::find(removed_.begin(), removed_.end(), task) == removed_.end())
+            removed_.push_back(task);
     }
     task->state.store(TaskState::Stopped, std::memory_order_release);
     // A probe may be cutting its cover right now.
@@ -76,7 +80,8 @@ void ConvertWorker::DestroyJob(ConvertTask* task) {
     {
         std::lock_guard lock(jobs_mutex_);
         auto it = jobs_.find(task);
-        if (it == jobs_.end()) return;
+        if (it == jobs_.end())
+            return;
         job = std::move(it->second);
         jobs_.erase(it);
     }
@@ -109,14 +114,16 @@ void ConvertWorker::Shutdown() {
         quit_ = true;
     }
     wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
     // Jobs of tasks that were no longer queued (done, failed) but not yet destroyed.
     std::map<const ConvertTask*, std::shared_ptr<convert::CUtilTransform>> left;
     {
         std::lock_guard lock(jobs_mutex_);
         left.swap(jobs_);
     }
-    for (auto& [task, job] : left) job->Stop();
+    for (auto& [task, job] : left)
+        job->Stop();
 }
 
 bool ConvertWorker::hasJob(const ConvertTask* task) const {
@@ -146,14 +153,17 @@ void ConvertWorker::threadMain() {
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [&] { return work_ || quit_; });
-            if (quit_) return;
+            if (quit_)
+                return;
             work_ = false;
             for (ConvertTask* task : queue_) {
-                if (stop_.load(std::memory_order_acquire)) break;
+                if (stop_.load(std::memory_order_acquire))
+                    break;
                 // Taking the task and marking it Running happen under the lock, so the
                 // window never sees a batch task still Queued after it was taken.
                 TaskState expected = TaskState::Queued;
-                if (task->state.compare_exchange_strong(expected, TaskState::Running, std::memory_order_acq_rel))
+                if (task->state.compare_exchange_strong(expected, TaskState::Running,
+                                                        std::memory_order_acq_rel))
                     batch.push_back({task, task->requeued != 0});
             }
         }
@@ -161,13 +171,17 @@ void ConvertWorker::threadMain() {
         // Retried tasks first, then the others, each in queue order.
         for (bool retried_pass : {true, false}) {
             for (const BatchEntry& entry : batch) {
-                if (stop_.load(std::memory_order_acquire)) break;
-                if (entry.requeued != retried_pass) continue;
-                if (entry.task->state.load(std::memory_order_acquire) != TaskState::Running) continue;
+                if (stop_.load(std::memory_order_acquire))
+                    break;
+                if (entry.requeued != retried_pass)
+                    continue;
+                if (entry.task->state.load(std::memory_order_acquire) != TaskState::Running)
+                    continue;
                 runTask(entry.task, merge_failed);
             }
         }
-        if (merge_failed && !stop_.load(std::memory_order_acquire)) owner_->post(WM_MERGE_FAILED, 0, 0);
+        if (merge_failed && !stop_.load(std::memory_order_acquire))
+            owner_->post(WM_MERGE_FAILED, 0, 0);
     }
 }
 
@@ -183,7 +197,8 @@ void ConvertWorker::runTask(ConvertTask* task, bool& merge_failed) {
     {
         std::lock_guard lock(jobs_mutex_);
         // Stopped or removed since the batch was taken: the window already let it go.
-        if (task->state.load(std::memory_order_acquire) != TaskState::Running) return;
+        if (task->state.load(std::memory_order_acquire) != TaskState::Running)
+            return;
         job = factory_(task, owner_);
         jobs_[task] = job;
         job->Start();

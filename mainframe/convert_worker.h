@@ -33,7 +33,8 @@ std::unique_ptr<convert::CUtilTransform> makeJob(convert::ConvertTask* task, pla
 convert::SourceProbe listProbe();
 // A factory for makeJob with these options (the default: the window's timings, the
 // list's probe).
-JobFactory makeJobFactory(convert::JobOptions options = {}, convert::SpecialSourceOptions special = {listProbe()});
+JobFactory makeJobFactory(convert::JobOptions options = {},
+                          convert::SpecialSourceOptions special = {listProbe()});
 
 class ConvertWorker {
 public:
@@ -73,8 +74,8 @@ private:
     platform::MessageTarget* const owner_;
     const JobFactory factory_;
 
-    mutable std::mutex mutex_;                 // guards queue_, removed_, work_, quit_
-    std::condition_variable wake_;             // work_ or quit_ set
+    mutable std::mutex mutex_;      // guards queue_, removed_, work_, quit_
+    std::condition_variable wake_;  // work_ or quit_ set
     std::vector<convert::ConvertTask*> queue_;
     std::vector<convert::ConvertTask*> removed_;
     bool work_ = false;

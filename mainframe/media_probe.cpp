@@ -152,6 +152,10 @@ bool MakeCover(ConvertTask& task) {
     return fs::exists(task.cover_path, ec);
 }
 
+void silenceLibraryLogs() {
+    av_log_set_level(AV_LOG_QUIET);
+}
+
 bool FormatSize(std::uint64_t bytes, char* out, std::size_t size) {
     if (!out || size == 0)
         return true;

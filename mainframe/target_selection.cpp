@@ -15,17 +15,21 @@ namespace {
 
 std::string lower(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
 }
 
 std::string upper(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return out;
 }
 
-bool contains(std::string_view text, std::string_view token) { return text.find(token) != std::string_view::npos; }
+bool contains(std::string_view text, std::string_view token) {
+    return text.find(token) != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -40,7 +44,9 @@ TargetSelection::TargetSelection(TextLookup texts)
     rebuildButtons(ConvertMode::Video);
 }
 
-bool TargetSelection::isFormatItem(std::string_view item) { return contains(item, "menuex") || contains(item, "menu3_"); }
+bool TargetSelection::isFormatItem(std::string_view item) {
+    return contains(item, "menuex") || contains(item, "menu3_");
+}
 
 bool TargetSelection::isCompressItem(std::string_view item) {
     const std::string name = lower(item);
@@ -48,15 +54,19 @@ bool TargetSelection::isCompressItem(std::string_view item) {
 }
 
 std::string TargetSelection::presetLabel(int format, int preset) const {
-    if (preset < 0 || preset >= static_cast<int>(kPresets.size())) return {};
-    if (preset == 0) return texts_("FormatOriginText", "Text");
+    if (preset < 0 || preset >= static_cast<int>(kPresets.size()))
+        return {};
+    if (preset == 0)
+        return texts_("FormatOriginText", "Text");
     const PresetEntry& entry = kPresets[static_cast<std::size_t>(preset)];
     return std::string(format == kFormatGif ? entry.gif_label : entry.label);
 }
 
 std::string TargetSelection::rowLabel(int format, const RowModel& row) const {
-    if (format == kFormatCompressOrigin) return row.text("codec_type");
-    if (format < 0 || format >= static_cast<int>(kFormats.size()) || kFormats[static_cast<std::size_t>(format)].label.empty())
+    if (format == kFormatCompressOrigin)
+        return row.text("codec_type");
+    if (format < 0 || format >= static_cast<int>(kFormats.size()) ||
+        kFormats[static_cast<std::size_t>(format)].label.empty())
         return row.text("codec_type_new");  // unchanged
     return std::string(kFormats[static_cast<std::size_t>(format)].label);
 }
@@ -67,7 +77,8 @@ void TargetSelection::rebuildButtons(ConvertMode mode) {
         format_button_ = f == 0 ? "MP4" : texts_("CompressFormatOriginText", "Text");
     } else {
         std::string prefix;
-        if (f >= 0 && f < static_cast<int>(kFormats.size())) prefix = kFormats[static_cast<std::size_t>(f)].prefix;
+        if (f >= 0 && f < static_cast<int>(kFormats.size()))
+            prefix = kFormats[static_cast<std::size_t>(f)].prefix;
         format_button_ = prefix + presetLabel(f, preset(mode));
     }
     compress_button_ = texts_(compress_level_ == 1   ? "CompressMidText"
@@ -82,7 +93,8 @@ TargetSelection::Outcome TargetSelection::chooseFormat(ConvertMode mode, std::st
     if (mode == ConvertMode::Merge) {
         for (RowModel* row : rows) {
             const TaskState state = row->task()->state.load(std::memory_order_acquire);
-            if (state == TaskState::Queued || state == TaskState::Running) return Outcome::WaitForConver;
+            if (state == TaskState::Queued || state == TaskState::Running)
+                return Outcome::WaitForConver;
         }
         // A merge is redone from the start after a format change. The whole idle look
         // is applied (not only the result area) so that the rows no longer count as
@@ -118,7 +130,8 @@ TargetSelection::Outcome TargetSelection::chooseFormat(ConvertMode mode, std::st
         }
     }
     for (RowModel* row : rows) {
-        if (row->finished() || row->visible("pic_recode_progress")) continue;
+        if (row->finished() || row->visible("pic_recode_progress"))
+            continue;
         applyTargets(*row, mode);
         row->task()->preset_index = preset_[m];
     }
@@ -127,15 +140,19 @@ TargetSelection::Outcome TargetSelection::chooseFormat(ConvertMode mode, std::st
 
 void TargetSelection::chooseCompress(std::string_view item, const std::vector<RowModel*>& compress_rows) {
     const std::string name = lower(item);
-    if (name == "menu_compress_low") compress_level_ = 0;
-    if (name == "menu_compress_mid") compress_level_ = 1;
-    if (name == "menu_compress_high") compress_level_ = 2;
+    if (name == "menu_compress_low")
+        compress_level_ = 0;
+    if (name == "menu_compress_mid")
+        compress_level_ = 1;
+    if (name == "menu_compress_high")
+        compress_level_ = 2;
     rebuildButtons(ConvertMode::Compress);
     compress_button_ = texts_(compress_level_ == 1   ? "CompressMidText"
                               : compress_level_ == 2 ? "CompressHighText"
                                                      : "CompressLowText",
                               "Text");
-    for (RowModel* row : compress_rows) row->task()->compress_level = compress_level_;
+    for (RowModel* row : compress_rows)
+        row->task()->compress_level = compress_level_;
 }
 
 void TargetSelection::applyTargets(RowModel& row, ConvertMode mode) const {
@@ -190,22 +207,26 @@ void TargetSelection::copyIntoTask(RowModel& row) {
     const ConvertMode mode = task.convertMode();
     if (mode != ConvertMode::Audio) {
         const std::string size = row.text("video_resolution_new");
-        if (!size.empty()) task.target_resolution = size;
+        if (!size.empty())
+            task.target_resolution = size;
     }
     if (mode == ConvertMode::Audio2 || mode == ConvertMode::Audio) {
         std::string rate = row.text("audio_bitrate_new");
-        for (std::size_t at; (at = rate.find(" kbps")) != std::string::npos;) rate.erase(at, 5);
+        for (std::size_t at; (at = rate.find(" kbps")) != std::string::npos;)
+            rate.erase(at, 5);
         // The origin label ("FormatOriginText") is no bit rate: the source's own applies.
         const bool number = !rate.empty() && std::all_of(rate.begin(), rate.end(), [](unsigned char c) {
             return std::isdigit(c) != 0;
         });
-        if (number) task.target_audio_bitrate = rate;
+        if (number)
+            task.target_audio_bitrate = rate;
     }
     if (mode == ConvertMode::Merge) {
         task.output_name = "merge_" + task.unique_id;
     } else {
         const std::string name = row.text("edit_new_video_name");
-        if (!name.empty()) task.output_name = name;
+        if (!name.empty())
+            task.output_name = name;
     }
 }
 

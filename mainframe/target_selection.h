@@ -36,7 +36,8 @@ public:
     // A format item clicked in `mode`; `rows` are that mode's list rows. In mode Merge
     // while a part is queued or converting nothing changes and WaitForConver comes back
     // (the window shows that message). The button text is then formatButton().
-    Outcome chooseFormat(convert::ConvertMode mode, std::string_view item, const std::vector<RowModel*>& rows);
+    Outcome chooseFormat(convert::ConvertMode mode, std::string_view item,
+                         const std::vector<RowModel*>& rows);
     // A compression item (mode Compress): the level of every compress task changes.
     void chooseCompress(std::string_view item, const std::vector<RowModel*>& compress_rows);
 

@@ -18,14 +18,18 @@ namespace {
 
 std::string configured(int key, const char* builtin) {
     std::string value = app::cddat::supportFormat(key);
-    if (value.size() > 259) value.resize(259);
+    if (value.size() > 259)
+        value.resize(259);
     return value.empty() ? std::string(builtin) : value;
 }
 
-bool specialKind(const ConvertTask& task) { return task.source_kind != 0; }
+bool specialKind(const ConvertTask& task) {
+    return task.source_kind != 0;
+}
 
 std::string withSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/') folder += '/';
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
     return folder;
 }
 
@@ -33,9 +37,11 @@ std::string withSlash(std::string folder) {
 
 FileFilter fileFilter(ConvertMode mode) {
     if (mode == ConvertMode::Audio2) {
-        return {configured(3, "(MP3/M4A/WAV/WMA/AAC/FLAC/AC3/M4R/OGG/MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/WEBM)"),
-                configured(4, "*.mp3;*.m4a;*.wav;*.wma;*.aac;*.flac;*.ac3;*.m4r;*.ogg;*.mp4;*.mkv;*.avi;*.wmv;*.flv;"
-                              "*.mov;*.mpg;*.ts;*.webm;")};
+        return {
+            configured(3, "(MP3/M4A/WAV/WMA/AAC/FLAC/AC3/M4R/OGG/MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/WEBM)"),
+            configured(4,
+                       "*.mp3;*.m4a;*.wav;*.wma;*.aac;*.flac;*.ac3;*.m4r;*.ogg;*.mp4;*.mkv;*.avi;*.wmv;*.flv;"
+                       "*.mov;*.mpg;*.ts;*.webm;")};
     }
     return {configured(1, "(MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/WEBM)"),
             configured(2, "*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;*.ts;*.webm;")};
@@ -43,7 +49,8 @@ FileFilter fileFilter(ConvertMode mode) {
 
 std::string fileDialogFilter(ConvertMode mode, const TextLookup& texts) {
     const FileFilter filter = fileFilter(mode);
-    std::string text = texts ? texts(mode == ConvertMode::Audio2 ? "FilterAudio" : "FilterVideo", "Text") : "";
+    std::string text =
+        texts ? texts(mode == ConvertMode::Audio2 ? "FilterAudio" : "FilterVideo", "Text") : "";
     std::string out = text + filter.description;
     out += '\0';
     out += filter.patterns;
@@ -56,13 +63,16 @@ bool dropAccepted(std::string_view path, std::string_view patterns) {
     const std::size_t slash = path.find_last_of('/');
     const std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::size_t dot = file.find_last_of('.');
-    if (dot == std::string_view::npos) return false;
+    if (dot == std::string_view::npos)
+        return false;
     std::string ext(file.substr(dot));
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return patterns.find("*" + ext + ";") != std::string_view::npos;
 }
 
-TaskLists::TaskLists(TargetSelection& selection, Hooks hooks) : selection_(selection), hooks_(std::move(hooks)) {}
+TaskLists::TaskLists(TargetSelection& selection, Hooks hooks)
+    : selection_(selection), hooks_(std::move(hooks)) {}
 
 TaskLists::~TaskLists() = default;
 
@@ -73,16 +83,19 @@ void TaskLists::setMode(ConvertMode mode) {
 
 std::vector<RowModel*> TaskLists::rows(ConvertMode mode) const {
     std::vector<RowModel*> out;
-    for (const auto& row : lists_[static_cast<std::size_t>(mode)]) out.push_back(row.get());
+    for (const auto& row : lists_[static_cast<std::size_t>(mode)])
+        out.push_back(row.get());
     return out;
 }
 
 std::vector<ConvertTask*> TaskLists::AddPaths(const std::vector<std::string>& paths) {
     std::vector<ConvertTask*> added;
-    const bool refuse_special = mode_ == ConvertMode::Audio2 || mode_ == ConvertMode::Audio || mode_ == ConvertMode::Merge;
+    const bool refuse_special =
+        mode_ == ConvertMode::Audio2 || mode_ == ConvertMode::Audio || mode_ == ConvertMode::Merge;
     for (const std::string& path : paths) {
         auto task = std::make_unique<ConvertTask>(path, mode_, selection_.compressLevel());
-        if (refuse_special && specialKind(*task)) continue;  // nobody else has seen it: freed here
+        if (refuse_special && specialKind(*task))
+            continue;  // nobody else has seen it: freed here
         // New tasks take the mode's current preset, which their rows show.
         task->preset_index = selection_.preset(mode_);
         auto row = std::make_unique<RowModel>(task.get());
@@ -93,7 +106,8 @@ std::vector<ConvertTask*> TaskLists::AddPaths(const std::vector<std::string>& pa
         added.push_back(task.get());
         tasks_.push_back(std::move(task));
     }
-    if (!added.empty() && hooks_.add_probe_batch) hooks_.add_probe_batch(added);
+    if (!added.empty() && hooks_.add_probe_batch)
+        hooks_.add_probe_batch(added);
     return added;
 }
 
@@ -101,7 +115,8 @@ TaskLists::DropResult TaskLists::drop(const std::vector<std::string>& paths) {
     const FileFilter filter = fileFilter(mode_);
     std::vector<std::string> accepted;
     for (const std::string& path : paths) {
-        if (path.size() <= 259 * 4 && dropAccepted(path, filter.patterns)) accepted.push_back(path);
+        if (path.size() <= 259 * 4 && dropAccepted(path, filter.patterns))
+            accepted.push_back(path);
     }
     DropResult result;
     if (accepted.empty()) {
@@ -114,19 +129,24 @@ TaskLists::DropResult TaskLists::drop(const std::vector<std::string>& paths) {
 
 bool TaskLists::remove(ConvertTask* task) {
     RowModel* row = rowOf(task);
-    if (!row) return false;
-    if (hooks_.remove_task) hooks_.remove_task(task);
+    if (!row)
+        return false;
+    if (hooks_.remove_task)
+        hooks_.remove_task(task);
     task->row = nullptr;
     RowList& rows = list(task->convertMode());
-    rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const auto& r) { return r.get() == row; }), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const auto& r) { return r.get() == row; }),
+               rows.end());
     return true;
 }
 
 void TaskLists::clear() {
-    if (hooks_.skip_probe_batch) hooks_.skip_probe_batch();
+    if (hooks_.skip_probe_batch)
+        hooks_.skip_probe_batch();
     RowList& rows = list(mode_);
     for (auto& row : rows) {
-        if (hooks_.remove_task) hooks_.remove_task(row->task());
+        if (hooks_.remove_task)
+            hooks_.remove_task(row->task());
         row->task()->row = nullptr;
     }
     rows.clear();
@@ -135,18 +155,24 @@ void TaskLists::clear() {
 
 bool TaskLists::move(ConvertTask* task, int delta) {
     RowModel* row = rowOf(task);
-    if (!row || task->convertMode() != ConvertMode::Merge) return false;
+    if (!row || task->convertMode() != ConvertMode::Merge)
+        return false;
     RowList& rows = list(ConvertMode::Merge);
     auto it = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.get() == row; });
     const auto at = it - rows.begin();
     const auto to = at + delta;
-    if (to < 0 || to >= static_cast<std::ptrdiff_t>(rows.size())) return false;
+    if (to < 0 || to >= static_cast<std::ptrdiff_t>(rows.size()))
+        return false;
     std::swap(rows[static_cast<std::size_t>(at)], rows[static_cast<std::size_t>(to)]);
     return true;
 }
 
-bool TaskLists::moveUp(ConvertTask* task) { return move(task, -1); }
-bool TaskLists::moveDown(ConvertTask* task) { return move(task, 1); }
+bool TaskLists::moveUp(ConvertTask* task) {
+    return move(task, -1);
+}
+bool TaskLists::moveDown(ConvertTask* task) {
+    return move(task, 1);
+}
 
 std::string TaskLists::initOutputFolder() {
     output_folder_ = withSlash(app::readOutputPath().string());
@@ -160,29 +186,38 @@ bool TaskLists::chooseOutputFolder(const std::string& folder) {
 }
 
 std::string TaskLists::prepareOutputFolder() {
-    if (output_folder_.empty()) return initOutputFolder();
+    if (output_folder_.empty())
+        return initOutputFolder();
     platform::ensureDir(output_folder_);
     return output_folder_;
 }
 
 std::vector<ConvertTask*> TaskLists::allTasks() const {
     std::vector<ConvertTask*> out;
-    for (const auto& task : tasks_) out.push_back(task.get());
+    for (const auto& task : tasks_)
+        out.push_back(task.get());
     return out;
 }
 
 std::string TaskLists::checkConsistency(const std::vector<ConvertTask*>& queue,
                                         const std::vector<ConvertTask*>& removed) const {
-    std::set<const ConvertTask*> listed, removed_set(removed.begin(), removed.end()), queued(queue.begin(), queue.end());
-    if (queued.size() != queue.size()) return "a task is in the queue twice";
-    if (removed_set.size() != removed.size()) return "a task is in the removed list twice";
+    std::set<const ConvertTask*> listed, removed_set(removed.begin(), removed.end()),
+        queued(queue.begin(), queue.end());
+    if (queued.size() != queue.size())
+        return "a task is in the queue twice";
+    if (removed_set.size() != removed.size())
+        return "a task is in the removed list twice";
     for (std::size_t m = 0; m < lists_.size(); ++m) {
         for (const auto& row : lists_[m]) {
             const ConvertTask* task = row->task();
-            if (!listed.insert(task).second) return "task " + task->unique_id + " is in two lists";
-            if (static_cast<std::size_t>(task->mode) != m) return "task " + task->unique_id + " is in another mode's list";
-            if (task->row != row.get()) return "task " + task->unique_id + " does not point at its row";
-            if (removed_set.count(task)) return "task " + task->unique_id + " is listed and removed";
+            if (!listed.insert(task).second)
+                return "task " + task->unique_id + " is in two lists";
+            if (static_cast<std::size_t>(task->mode) != m)
+                return "task " + task->unique_id + " is in another mode's list";
+            if (task->row != row.get())
+                return "task " + task->unique_id + " does not point at its row";
+            if (removed_set.count(task))
+                return "task " + task->unique_id + " is listed and removed";
         }
     }
     for (const auto& owned : tasks_) {
@@ -190,11 +225,15 @@ std::string TaskLists::checkConsistency(const std::vector<ConvertTask*>& queue,
         const TaskState state = task->state.load(std::memory_order_acquire);
         const bool in_list = listed.count(task) != 0;
         const bool in_removed = removed_set.count(task) != 0;
-        if (in_list == in_removed) return "task " + task->unique_id + " is in no list and not removed";
+        if (in_list == in_removed)
+            return "task " + task->unique_id + " is in no list and not removed";
         if (in_removed) {
-            if (task->row) return "removed task " + task->unique_id + " still has a row";
-            if (state != TaskState::Stopped) return "removed task " + task->unique_id + " is not Stopped";
-            if (queued.count(task)) return "removed task " + task->unique_id + " is still queued";
+            if (task->row)
+                return "removed task " + task->unique_id + " still has a row";
+            if (state != TaskState::Stopped)
+                return "removed task " + task->unique_id + " is not Stopped";
+            if (queued.count(task))
+                return "removed task " + task->unique_id + " is still queued";
         }
         if ((state == TaskState::Queued || state == TaskState::Running) && !queued.count(task))
             return "task " + task->unique_id + " is Queued/Running but not in the queue";

@@ -38,7 +38,7 @@ class TaskLists {
 public:
     struct Hooks {
         std::function<void(const std::vector<convert::ConvertTask*>&)> add_probe_batch;  // AddProbeBatch
-        std::function<void()> skip_probe_batch;                                         // SkipProbeBatch
+        std::function<void()> skip_probe_batch;                                          // SkipProbeBatch
         std::function<void(convert::ConvertTask*)> remove_task;  // ConvertWorker::Remove
     };
 

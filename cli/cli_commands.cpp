@@ -1,0 +1,379 @@
+#include "cli/cli_commands.h"
+
+#include "app/path_ini.h"
+#include "app/settings_store.h"
+#include "convert/ffmpeg_tool.h"
+#include "convert/messages.h"
+#include "convert/util_transform.h"
+#include "mainframe/media_probe.h"
+#include "mainframe/target_resolution.h"
+#include "platform/folders.h"
+#include "platform/message_target.h"
+#include "platform/process.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+namespace cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+using convert::ConvertMode;
+using convert::ConvertTask;
+
+void printError(const std::string& text) {
+    std::fprintf(stderr, "quorin-convert: %s\n", text.c_str());
+}
+
+std::string absolutePath(const std::string& file) {
+    std::error_code ec;
+    fs::path p = fs::absolute(file, ec);
+    return ec ? file : p.lexically_normal().string();
+}
+
+// Builds the task of `file` as the window does: created, probed, then given the mode's
+// selection and the clip, crop, speed, volume, folder and name. Nothing on an error
+// that belongs to this file (`error` says why).
+std::unique_ptr<ConvertTask> buildTask(const CliOptions& o, const std::string& file, const fs::path& out_dir,
+                                       std::string& error) {
+    auto task = std::make_unique<ConvertTask>(absolutePath(file), o.mode, o.level);
+    const ConvertMode mode = o.mode;
+    if (task->source_kind != 0 &&
+        (mode == ConvertMode::Audio2 || mode == ConvertMode::Audio || mode == ConvertMode::Merge)) {
+        error = file + ": this mode does not take ." + task->source_ext + " sources";
+        return nullptr;
+    }
+    if (task->source_kind != 0) {
+        error = file + ": ." + task->source_ext + " sources need the window's companion tools";
+        return nullptr;
+    }
+    mainframe::ProbeMedia(*task);
+    task->ready.store(true, std::memory_order_release);
+
+    const auto m = static_cast<std::size_t>(mode);
+    mainframe::applySelection(*task, o.format.value_or(mainframe::kInitialModeFormat[m]),
+                              o.preset.value_or(mainframe::kInitialModePreset[m]), o.level);
+    if (o.clip) {
+        if (task->duration > 0 && o.clip->first >= task->duration) {
+            error = file + ": the clip starts after the end (" + task->duration_text + ")";
+            return nullptr;
+        }
+        task->clip_start = o.clip->first;
+        task->clip_end = task->duration > 0 ? std::min(o.clip->second, task->duration) : o.clip->second;
+    }
+    if (o.crop) {
+        const auto& r = *o.crop;
+        if (task->width > 0 && task->height > 0 &&
+            (r[0] + r[2] > task->width || r[1] + r[3] > task->height)) {
+            error = file + ": the crop lies outside the " + task->source_resolution + " frame";
+            return nullptr;
+        }
+        task->crop_x = r[0];
+        task->crop_y = r[1];
+        task->crop_width = r[2];
+        task->crop_height = r[3];
+    }
+    task->speed = o.speed;
+    task->volume = o.volume;
+    std::string folder = out_dir.string();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    task->output_folder = folder;
+    if (mode == ConvertMode::Merge) {
+        task->output_name = "merge_" + task->unique_id;
+    } else if (!o.name.empty()) {
+        task->output_name = o.name;
+    }
+    return task;
+}
+
+fs::path outputFolder(const CliOptions& o) {
+    fs::path dir = o.output_dir.empty() ? app::readOutputPath() : fs::path(absolutePath(o.output_dir));
+    return dir;
+}
+
+convert::BuildSettings settingsFrom(app::SettingsStore& store) {
+    convert::BuildSettings s;
+    s.muxing_queue_size = [&store] { return store.muxingQueueSize(); };
+    s.take_bitrate_override = [&store] { return store.takeCustomBitrate(); };
+    s.take_frame_rate_override = [&store] { return store.takeCustomFrameRate(); };
+    return s;
+}
+
+class ProgressView {
+public:
+    explicit ProgressView(std::string name) : name_(std::move(name)), tty_(::isatty(2) == 1) {}
+    void show(int percent) {
+        if (percent == last_)
+            return;
+        last_ = percent;
+        if (tty_) {
+            const int filled = percent / 4;
+            std::fprintf(
+                stderr, "\r[%s%s] %3d%%  %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                std::string(static_cast<std::size_t>(25 - filled), ' ').c_str(), percent, name_.c_str());
+        } else {
+            std::fprintf(stderr, "%s: %d%%\n", name_.c_str(), percent);
+        }
+        std::fflush(stderr);
+    }
+    void end() {
+        if (tty_ && last_ >= 0)
+            std::fputc('\n', stderr);
+        last_ = -1;
+    }
+
+private:
+    std::string name_;
+    bool tty_;
+    int last_ = -1;
+};
+
+enum class JobEnd { Done, Failed, Interrupted };
+
+bool interruptPending() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    timespec zero{};
+    return sigtimedwait(&set, nullptr, &zero) > 0;
+}
+
+JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::JobOptions& options,
+              std::string& why) {
+    ProgressView view(fs::path(task.source_path).filename().string());
+    convert::CUtilTransform job(&task, &queue, options);
+    task.job = &job;
+    task.state.store(convert::TaskState::Running);
+    job.Start();
+    std::optional<JobEnd> end;
+    while (!end) {
+        queue.waitAndDispatch(
+            [&](const platform::Message& m) -> platform::LParam {
+                if (m.wparam != reinterpret_cast<platform::WParam>(&task) || end)
+                    return 0;
+                if (m.id == convert::WM_CONVERT_PROGRESS) {
+                    view.show(static_cast<int>(m.lparam));
+                    if (m.lparam >= 100)
+                        end = JobEnd::Done;
+                } else if (m.id == convert::WM_CONVERT_FAILED) {
+                    end = JobEnd::Failed;
+                }
+                return 0;
+            },
+            100);
+        if (!end && interruptPending())
+            end = JobEnd::Interrupted;
+    }
+    view.end();
+    if (*end == JobEnd::Failed) {
+        why = job.failureText();
+        if (why.empty())
+            why = "no free output name beside " + task.output_path;
+    }
+    job.Stop();  // on Ctrl-C: the child is killed and its partial output stays
+    task.state.store(*end == JobEnd::Done     ? convert::TaskState::Done
+                     : *end == JobEnd::Failed ? convert::TaskState::Failed
+                                              : convert::TaskState::Stopped);
+    return *end;
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string probeJson(const std::string& file) {
+    ConvertTask task(absolutePath(file), ConvertMode::Video);
+    const bool ok = mainframe::ProbeMedia(task);
+    char fps[32];
+    std::snprintf(fps, sizeof fps, "%.6g", static_cast<double>(task.fps));
+    std::string j = "{\"file\": " + jsonString(file) + ", \"ok\": " + (ok ? "true" : "false");
+    j += ", \"duration\": " + std::to_string(task.duration);
+    j += ", \"duration_text\": " + jsonString(task.duration_text);
+    j += ", \"width\": " + std::to_string(task.width);
+    j += ", \"height\": " + std::to_string(task.height);
+    j += ", \"fps\": " + std::string(fps);
+    j += ", \"rotation\": " + std::to_string(task.rotation);
+    j += ", \"channels\": " + std::to_string(task.channels);
+    j += ", \"source_audio_bitrate\": " + jsonString(task.source_audio_bitrate);
+    j += ", \"source_resolution\": " + jsonString(task.source_resolution);
+    j += ", \"bit_rate\": " + std::to_string(task.bit_rate);
+    j += ", \"has_data_stream\": " + std::to_string(task.has_data_stream);
+    j += ", \"no_video\": " + std::to_string(task.no_video);
+    j += ", \"cover_seek\": " + std::to_string(task.cover_seek);
+    j += ", \"file_size\": " + std::to_string(task.file_size);
+    j += ", \"size_text\": " + jsonString(task.size_text) + "}";
+    return j;
+}
+
+int runProbe(const CliOptions& options) {
+    // "ok" tells what the probe made of each file; only a missing file is an error.
+    mainframe::silenceLibraryLogs();
+    int status = 0;
+    for (const auto& file : options.files) {
+        std::string line = probeJson(file) + "\n";
+        std::fputs(line.c_str(), stdout);
+        std::error_code ec;
+        if (!fs::exists(file, ec))
+            status = 1;
+    }
+    return status;
+}
+
+int runShowCommand(const CliOptions& options) {
+    mainframe::silenceLibraryLogs();
+    const fs::path out_dir = outputFolder(options);
+    std::string error;
+    auto task = buildTask(options, options.files.front(), out_dir, error);
+    if (!task) {
+        printError(error);
+        return 1;
+    }
+    if (task->convertMode() == ConvertMode::Merge) {
+        // A merge part goes to the work folder; its unique name never clashes, and
+        // showing the command must not delete anything.
+        std::string folder = platform::workDir().string();
+        task->output_path =
+            folder + (folder.back() == '/' ? "" : "/") + task->output_name + "." + task->target_ext;
+    } else if (!convert::CUtilTransform::chooseOutputPath(*task, platform::workDir())) {
+        printError(options.files.front() + ": no free output name beside " + task->output_path);
+        return 1;
+    }
+    app::SettingsStore store;
+    store.load();
+    store.setCustomBitrate(options.bitrate_override_bps);
+    store.setCustomFrameRate(options.fps_override);
+    auto cmd = convert::buildCommand(*task, convert::CUtilTransform::progressPathFor(*task).string(),
+                                     settingsFrom(store));
+    std::printf("%s\n", cmd.display().c_str());
+    return 0;
+}
+
+int runConvert(const CliOptions& options) {
+    if (options.mode == ConvertMode::Merge) {
+        printError(
+            "merging is not available yet in quorin-convert; \"command --mode merge\" shows how a part is "
+            "prepared");
+        return 2;
+    }
+    mainframe::silenceLibraryLogs();
+    const fs::path out_dir = outputFolder(options);
+    if (!platform::ensureDir(out_dir)) {
+        printError("cannot create the output folder " + out_dir.string());
+        return 1;
+    }
+    // Ctrl-C and SIGTERM are taken between messages (blocked before any thread starts,
+    // so every thread inherits the mask; children get the default handling back).
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+    app::SettingsStore store;
+    store.load();
+    store.setCustomBitrate(options.bitrate_override_bps);
+    store.setCustomFrameRate(options.fps_override);
+    convert::JobOptions job_options;
+    job_options.build = settingsFrom(store);
+    job_options.success_delay_ms = 0;  // the child's exit settles success at once
+    job_options.poll_interval_ms = 250;
+    if (const char* debug = std::getenv("QUORIN_DEBUG"); debug && std::string(debug) == "1")
+        job_options.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+
+    platform::MessageQueue queue;
+    int failed = 0;
+    for (const auto& file : options.files) {
+        std::string error;
+        auto task = buildTask(options, file, out_dir, error);
+        if (!task) {
+            printError(error);
+            ++failed;
+            continue;
+        }
+        std::string why;
+        JobEnd end = runJob(*task, queue, job_options, why);
+        if (end == JobEnd::Interrupted) {
+            printError("stopped; the partial output stays at " + task->output_path);
+            return 130;
+        }
+        if (end == JobEnd::Failed) {
+            printError(file + ": conversion failed: " + why);
+            ++failed;
+            continue;
+        }
+        std::printf("%s\n", task->output_path.c_str());
+        std::fflush(stdout);
+    }
+    return failed == 0 ? 0 : 1;
+}
+
+int runDemo() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/quorin-demo-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        printError("cannot make a temporary folder in " + pattern);
+        return 1;
+    }
+    const fs::path dir = pattern;
+    const fs::path sample = dir / "sample.mp4";
+    platform::CommandLine make(convert::ffmpegProgram());
+    make.args({"-nostdin",  "-hide_banner", "-loglevel", "error",
+               "-f",        "lavfi",        "-i",        "testsrc2=size=320x240:rate=25:duration=2",
+               "-f",        "lavfi",        "-i",        "sine=frequency=440:sample_rate=44100:duration=2",
+               "-shortest", "-c:v",         "libx264",   "-pix_fmt",
+               "yuv420p",   "-c:a",         "aac",       sample.string()});
+    std::string error;
+    auto child = platform::Process::start(make, {}, &error);
+    if (!child || child->wait() != 0 || !fs::exists(sample)) {
+        printError("ffmpeg could not make the sample clip" + (error.empty() ? "" : ": " + error));
+        return 1;
+    }
+    std::fprintf(stderr, "sample: %s\n", sample.c_str());
+    CliOptions options;
+    options.command = Command::Convert;
+    options.format = 1;  // MKV at the source size
+    options.output_dir = (dir / "out").string();
+    options.files = {sample.string()};
+    return runConvert(options);
+}
+
+}  // namespace cli
