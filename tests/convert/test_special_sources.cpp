@@ -1,0 +1,227 @@
+// The kux, qlv and qsv jobs with stand-in companion tools (tests/convert/standins) in a
+// temporary program folder's plugin/.
+
+#include "convert/messages.h"
+#include "convert/util_transform_kux.h"
+#include "convert/util_transform_qlv.h"
+#include "convert/util_transform_qsv.h"
+#include "platform/folders.h"
+#include "platform/message_target.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using convert::ConvertMode;
+using convert::ConvertTask;
+using platform::Message;
+
+const fs::path kStandins = fs::path(QUORIN_TEST_SOURCE_DIR) / "tests/convert/standins";
+
+struct Outcome {
+    std::vector<Message> messages;
+    bool success = false;
+    bool failed = false;
+    bool start_failed = false;
+    bool info_ready = false;
+    std::vector<int> progress;
+};
+
+Outcome pump(platform::MessageQueue& queue, int timeout_ms = 30000) {
+    Outcome out;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!out.success && !out.failed && std::chrono::steady_clock::now() < until) {
+        queue.waitAndDispatch(
+            [&](const Message& m) {
+                out.messages.push_back(m);
+                if (m.id == convert::WM_CONVERT_PROGRESS) {
+                    out.progress.push_back(static_cast<int>(m.lparam));
+                    if (m.lparam == 100) out.success = true;
+                }
+                if (m.id == convert::WM_CONVERT_FAILED) out.failed = true;
+                if (m.id == convert::WM_CONVERT_START_FAILED) out.start_failed = true;
+                if (m.id == convert::WM_TASK_INFO_READY) out.info_ready = true;
+                return 0;
+            },
+            100);
+    }
+    return out;
+}
+
+// Probes with the real ffprobe: enough for the job to measure the ffmpeg phase.
+convert::SourceProbe ffprobeProbe(int* probes) {
+    convert::SourceProbe probe;
+    probe.probe_media = [probes](ConvertTask& t) {
+        ++*probes;
+        auto r = testsupport::runTool({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+                                       "default=nw=1:nk=1", t.source_path});
+        if (r.exit_code != 0) return false;
+        t.duration = t.clip_end = static_cast<int>(std::atof(r.output.c_str()));
+        return t.duration > 0;
+    };
+    probe.make_cover = [](ConvertTask&) { return true; };
+    return probe;
+}
+
+class SpecialSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(program.path() / "plugin" / "kux");
+        fs::create_directories(dir / "out");
+        options.success_delay_ms = 0;
+        options.poll_interval_ms = 200;
+        special.probe = ffprobeProbe(&probes);
+        special.pause_bound_ms = 50;
+    }
+
+    void install(const std::string& standin, const std::string& as) {
+        fs::copy_file(kStandins / standin, program.path() / "plugin" / as, fs::copy_options::overwrite_existing);
+    }
+
+    // A source of `kind` made from a real clip: the stand-ins read it with ffmpeg.
+    std::unique_ptr<ConvertTask> source(const std::string& ext, double seconds = 1.0) {
+        fs::path clip = dir / ("src." + ext);
+        EXPECT_TRUE(testsupport::makeClip(clip, seconds, true, true, {"-s", "160x120", "-f", "mp4"}));
+        auto t = std::make_unique<ConvertTask>(clip.string(), ConvertMode::Video);
+        t->target_ext = "mp4";
+        t->output_folder = (dir / "out").string() + "/";
+        t->width = 160;
+        t->height = 120;
+        // A crop the user set before: a special source is converted without it.
+        t->crop_x = 8;
+        t->crop_y = 8;
+        t->crop_width = 100;
+        t->crop_height = 80;
+        t->duration = t->clip_end = static_cast<int>(seconds);
+        t->ready.store(true);
+        return t;
+    }
+
+    std::vector<std::string> workFilesOf(const ConvertTask& t) const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(platform::workDir())) {
+            std::string name = e.path().filename().string();
+            if (name.rfind(t.unique_id, 0) == 0) names.push_back(name);
+        }
+        return names;
+    }
+
+    testsupport::IsolatedHome home;
+    testsupport::TempDir dir;
+    testsupport::TempDir program;
+    testsupport::ScopedEnv program_env{"QUORIN_PROGRAM_DIR", program.path().string()};
+    platform::MessageQueue queue;
+    convert::JobOptions options;
+    convert::SpecialSourceOptions special;
+    int probes = 0;
+};
+
+TEST_F(SpecialSourceTest, KuxToolOutputBecomesTheSourceAndNoCropIsApplied) {
+    install("kux_ffmpeg", "kux/ffmpeg");
+    auto t = source("kux");
+    convert::CUtilTransform_Kux job(t.get(), &queue, options, special);
+    job.Start();
+    Outcome out = pump(queue);
+    ASSERT_TRUE(out.success) << job.failureText();
+    EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".mp4")).string());
+    EXPECT_TRUE(fs::exists(t->output_path));
+    EXPECT_EQ(job.commandText().find("crop"), std::string::npos) << job.commandText();
+    ASSERT_EQ(job.toolCommands().size(), 1u);
+    EXPECT_EQ(job.toolCommands()[0], "\"" + (program.path() / "plugin/kux/ffmpeg").string() + "\" -y -i \"" +
+                                         (dir / "src.kux").string() + "\" -c copy \"" + t->source_path + "\"");
+    EXPECT_EQ(probes, 1);
+    EXPECT_TRUE(out.info_ready);
+    // Made-up progress ends at the cap (10) once the tool's MP4 exists; the ffmpeg phase
+    // climbs above it.
+    for (std::size_t i = 1; i < out.progress.size(); ++i) EXPECT_LE(out.progress[i - 1], out.progress[i]);
+}
+
+TEST_F(SpecialSourceTest, QlvLeavesOnlyTheTsOfTheTaskInTheWorkFolder) {
+    install("qlvconvert", "qlvconvert");
+    auto t = source("qlv");
+    convert::CUtilTransform_Qlv job(t.get(), &queue, options, special);
+    job.Start();
+    Outcome out = pump(queue);
+    ASSERT_TRUE(out.success) << job.failureText();
+    EXPECT_EQ(workFilesOf(*t), std::vector<std::string>{t->unique_id + ".ts"});
+    EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".ts")).string());
+    ASSERT_EQ(job.toolCommands().size(), 2u);
+    EXPECT_EQ(job.toolCommands()[1].rfind("ffmpeg -hide_banner -y -i \"", 0), 0u) << job.toolCommands()[1];
+}
+
+TEST_F(SpecialSourceTest, QsvTinyFlvFallsBackToTheMp4AndShowsItsSize) {
+    install("qsvconvert_tiny_flv", "qsvconvert");
+    auto t = source("qsv");
+    convert::CUtilTransform_Qsv job(t.get(), &queue, options, special);
+    job.Start();
+    Outcome out = pump(queue);
+    ASSERT_TRUE(out.success) << job.failureText();
+    const fs::path flv = platform::workDir() / (t->unique_id + ".flv");
+    EXPECT_EQ(t->source_path, flv.string() + ".mp4");
+    EXPECT_FALSE(fs::exists(flv));
+    EXPECT_EQ(t->size_text, convert::shortSizeText(static_cast<std::int64_t>(fs::file_size(t->source_path))));
+}
+
+TEST_F(SpecialSourceTest, QsvLargeEnoughFlvIsKept) {
+    install("qsvconvert", "qsvconvert");
+    auto t = source("qsv");
+    convert::CUtilTransform_Qsv job(t.get(), &queue, options, special);
+    job.Start();
+    Outcome out = pump(queue);
+    ASSERT_TRUE(out.success) << job.failureText();
+    EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".flv")).string());
+}
+
+TEST_F(SpecialSourceTest, MissingOrFailingToolGivesStartFailedAndNoConversion) {
+    // No plugin folder at all for the first three; a tool that writes nothing for the last.
+    fs::remove_all(program.path() / "plugin");
+    auto kux = source("kux");
+    auto qlv = source("qlv");
+    auto qsv = source("qsv");
+    std::vector<std::unique_ptr<convert::CUtilTransform>> jobs;
+    jobs.push_back(std::make_unique<convert::CUtilTransform_Kux>(kux.get(), &queue, options, special));
+    jobs.push_back(std::make_unique<convert::CUtilTransform_Qlv>(qlv.get(), &queue, options, special));
+    jobs.push_back(std::make_unique<convert::CUtilTransform_Qsv>(qsv.get(), &queue, options, special));
+    fs::create_directories(program.path() / "plugin");
+    install("tool_fails", "qsvconvert");
+    auto failing = source("qsv");
+    jobs.push_back(std::make_unique<convert::CUtilTransform_Qsv>(failing.get(), &queue, options, special));
+    // Started one after the other: each must end in START_FAILED then FAILED.
+    for (auto& job : jobs) {
+        job->Start();
+        Outcome out = pump(queue);
+        EXPECT_TRUE(out.start_failed);
+        EXPECT_TRUE(out.failed);
+        EXPECT_FALSE(out.success);
+        EXPECT_TRUE(job->commandText().empty()) << "ffmpeg ran: " << job->commandText();
+    }
+    EXPECT_EQ(probes, 0);
+}
+
+TEST_F(SpecialSourceTest, StoppingDuringTheToolEndsItAndPostsNothingMore) {
+    install("tool_hangs", "kux/ffmpeg");
+    const fs::path pidfile = dir / "pid";
+    testsupport::ScopedEnv pid_env("QUORIN_STANDIN_PIDFILE", pidfile.string());
+    auto t = source("kux");
+    auto job = std::make_unique<convert::CUtilTransform_Kux>(t.get(), &queue, options, special);
+    job->Start();
+    for (int i = 0; i < 100 && !fs::exists(pidfile); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(fs::exists(pidfile));
+    const pid_t pid = std::atoi(testsupport::readFile(pidfile).c_str());
+    job.reset();
+    queue.dispatch([](const Message&) { return 0; });  // what was posted before the stop
+    EXPECT_NE(::kill(pid, 0), 0) << "the tool still runs";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(queue.dispatch([](const Message&) { return 0; }), 0);
+}
+
+}  // namespace
