@@ -56,6 +56,9 @@ function(quorin_add_tests)
     add_executable(${target} ${src})
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${target} PRIVATE ${T_LIBS} quorin_test_support GTest::gtest GTest::gmock GTest::gtest_main)
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    # The environment goes through `env` as the test launcher: a list passed as the
+    # ENVIRONMENT property is split by gtest_discover_tests and only HOME would be set.
+    set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
   endforeach()
 endfunction()
