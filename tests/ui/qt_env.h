@@ -1,0 +1,28 @@
+#pragma once
+// One QApplication for a whole test binary (offscreen platform, set by the test
+// environment).
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <memory>
+
+namespace uitest {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "ui_test";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace uitest

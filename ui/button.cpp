@@ -1,0 +1,208 @@
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "ui/controls.h"
+#include "ui/skin.h"
+#include "ui/window.h"
+
+namespace ui {
+
+QUORIN_UI_CONTROL("Button", Button);
+QUORIN_UI_CONTROL("Option", Option);
+QUORIN_UI_CONTROL("CheckBox", CheckBox);
+
+Button::Button() {
+    setCursor(Qt::PointingHandCursor);
+    setAttribute("align", "center");
+}
+
+bool Button::setAttribute(std::string_view name, std::string_view value) {
+    const std::string v(value);
+    if (name == "normalimage") {
+        normal_ = parseImageString(v);
+    } else if (name == "hotimage") {
+        hot_image_ = parseImageString(v);
+    } else if (name == "pushedimage") {
+        pushed_image_ = parseImageString(v);
+    } else if (name == "disabledimage") {
+        disabled_image_ = parseImageString(v);
+    } else if (name == "hotbkcolor") {
+        hot_bk_ = parseColor(value);
+    } else if (name == "pushedbkcolor") {
+        pushed_bk_ = parseColor(value);
+    } else if (name == "disabledbkcolor") {
+        disabled_bk_ = parseColor(value);
+    } else if (name == "hottextcolor") {
+        hot_text_ = parseColor(value);
+    } else if (name == "pushedtextcolor") {
+        pushed_text_ = parseColor(value);
+    } else {
+        return Control::setAttribute(name, value);
+    }
+    update();
+    return true;
+}
+
+void Button::activate() { notify("click"); }
+
+void Button::enterEvent(QEnterEvent*) {
+    hot_ = true;
+    update();
+}
+
+void Button::leaveEvent(QEvent*) {
+    hot_ = false;
+    update();
+}
+
+void Button::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return event->ignore();
+    pushed_ = true;
+    update();
+}
+
+void Button::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return event->ignore();
+    const bool was_pushed = pushed_;
+    pushed_ = false;
+    update();
+    // The notification may close or delete the window; nothing of `this` is used after it.
+    if (was_pushed && rect().contains(event->position().toPoint()) && isEnabled()) activate();
+}
+
+void Button::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        activate();
+        return;
+    }
+    Control::keyPressEvent(event);
+}
+
+const ImageSpec& Button::currentImage() const {
+    if (!isEnabled() && !disabled_image_.empty()) return disabled_image_;
+    if (pushed_ && !pushed_image_.empty()) return pushed_image_;
+    if (hot_ && !hot_image_.empty()) return hot_image_;
+    if (!normal_.empty()) return normal_;
+    return Control::currentImage();
+}
+
+QColor Button::currentBackground() const {
+    if (!isEnabled() && disabled_bk_.isValid()) return disabled_bk_;
+    if (pushed_ && pushed_bk_.isValid()) return pushed_bk_;
+    if ((hot_ || pushed_) && hot_bk_.isValid()) return hot_bk_;
+    return Control::currentBackground();
+}
+
+QColor Button::currentTextColor() const {
+    if (isEnabled() && pushed_ && pushed_text_.isValid()) return pushed_text_;
+    if (isEnabled() && hot_ && hot_text_.isValid()) return hot_text_;
+    return Control::currentTextColor();
+}
+
+Option::Option() = default;
+
+void Option::setChecked(bool selected) {
+    if (selected == selected_) return;
+    selected_ = selected;
+    update();
+    if (selected && !group_.empty()) {
+        if (Window* window = ownerWindow()) {
+            for (Option* other : window->findChildren<Option*>()) {
+                if (other != this && other->group_ == group_ && other->selected_) other->setChecked(false);
+            }
+        }
+    }
+    notify("selectchanged");
+}
+
+void Option::activate() {
+    // A grouped option stays selected when clicked again, as radio buttons do.
+    QPointer<Option> self(this);
+    setChecked(group_.empty() ? !selected_ : true);
+    if (self) notify("click");
+}
+
+bool Option::setAttribute(std::string_view name, std::string_view value) {
+    const std::string v(value);
+    if (name == "selected") {
+        // Layout state, not a user action: no notification yet.
+        selected_ = parseBool(value);
+    } else if (name == "group") {
+        group_ = v;
+    } else if (name == "selectedimage") {
+        selected_image_ = parseImageString(v);
+    } else if (name == "selectedhotimage") {
+        selected_hot_image_ = parseImageString(v);
+    } else if (name == "selectedbkcolor") {
+        selected_bk_ = parseColor(value);
+    } else if (name == "selectedtextcolor") {
+        selected_text_ = parseColor(value);
+    } else if (name == "indicatorcolor") {
+        indicator_color_ = parseColor(value);
+    } else if (name == "indicator") {
+        indicator_ = value == "check" ? Indicator::Check : value == "radio" ? Indicator::Radio : Indicator::None;
+        if (indicator_ != Indicator::None) {
+            Control::setAttribute("align", "left");
+        }
+    } else {
+        return Button::setAttribute(name, value);
+    }
+    update();
+    return true;
+}
+
+const ImageSpec& Option::currentImage() const {
+    if (selected_) {
+        if (hot() && !selected_hot_image_.empty()) return selected_hot_image_;
+        if (!selected_image_.empty()) return selected_image_;
+    }
+    return Button::currentImage();
+}
+
+QColor Option::currentBackground() const {
+    if (selected_ && selected_bk_.isValid()) return selected_bk_;
+    return Button::currentBackground();
+}
+
+QColor Option::currentTextColor() const {
+    if (selected_ && selected_text_.isValid() && isEnabled()) return selected_text_;
+    return Button::currentTextColor();
+}
+
+void Option::paintContent(QPainter& painter) {
+    if (indicator_ == Indicator::None) return Button::paintContent(painter);
+    const Skin& s = skin();
+    const int box = s.scaled(16);
+    QRect area = textRect();
+    QRectF mark(area.left() + 0.5, area.top() + (area.height() - box) / 2.0 + 0.5, box - 1, box - 1);
+    QColor accent = isEnabled() ? indicator_color_ : QColor(0xC8, 0xCC, 0xD2);
+    painter.setPen(QPen(selected_ ? accent : (hot() ? accent : QColor(0xB8, 0xBE, 0xC8)), s.scaled(1) + 0.5));
+    painter.setBrush(selected_ && indicator_ == Indicator::Check ? accent : QColor(Qt::white));
+    if (indicator_ == Indicator::Check) {
+        painter.drawRoundedRect(mark, s.scaled(4), s.scaled(4));
+        if (selected_) {
+            QPainterPath tick;
+            tick.moveTo(mark.left() + mark.width() * 0.24, mark.top() + mark.height() * 0.52);
+            tick.lineTo(mark.left() + mark.width() * 0.43, mark.top() + mark.height() * 0.70);
+            tick.lineTo(mark.left() + mark.width() * 0.77, mark.top() + mark.height() * 0.32);
+            painter.setPen(QPen(Qt::white, s.scaled(2), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(tick);
+        }
+    } else {
+        painter.drawEllipse(mark);
+        if (selected_) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(accent);
+            painter.drawEllipse(mark.center(), box * 0.25, box * 0.25);
+        }
+    }
+    QRect text = area.adjusted(box + s.scaled(8), 0, 0, 0);
+    paintText(painter, text_, text, currentTextColor());
+}
+
+CheckBox::CheckBox() { setAttribute("indicator", "check"); }
+
+}  // namespace ui

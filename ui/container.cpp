@@ -1,0 +1,177 @@
+#include "ui/container.h"
+
+#include <QBoxLayout>
+#include <QResizeEvent>
+#include <QStackedLayout>
+#include <algorithm>
+
+#include "ui/skin.h"
+
+namespace ui {
+
+QUORIN_UI_CONTROL("Container", Container);
+QUORIN_UI_CONTROL("VerticalLayout", VerticalLayout);
+QUORIN_UI_CONTROL("HorizontalLayout", HorizontalLayout);
+QUORIN_UI_CONTROL("TabLayout", TabLayout);
+
+Container::Container(Arrange arrange, QWidget* parent) : Control(parent), arrange_(arrange) {
+    switch (arrange) {
+        case Arrange::Vertical:
+            layout_ = new QVBoxLayout(this);
+            break;
+        case Arrange::Horizontal:
+            layout_ = new QHBoxLayout(this);
+            break;
+        case Arrange::Stack:
+        case Arrange::Tab: {
+            auto* stack = new QStackedLayout(this);
+            stack->setStackingMode(arrange == Arrange::Stack ? QStackedLayout::StackAll : QStackedLayout::StackOne);
+            layout_ = stack;
+            break;
+        }
+    }
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(0);
+}
+
+QStackedLayout* Container::stack() const { return qobject_cast<QStackedLayout*>(layout_); }
+
+Control* Container::itemAt(int index) const {
+    return index >= 0 && index < count() ? items_[static_cast<size_t>(index)] : nullptr;
+}
+
+int Container::indexOf(const Control* child) const {
+    auto it = std::find(items_.begin(), items_.end(), child);
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void Container::addAt(Control* child, int index) {
+    if (!child) return;
+    if (index < 0 || index > count()) index = count();
+    child->setParent(this);
+    items_.insert(items_.begin() + index, child);
+    relayout();
+    // Children show with their container unless a layout or code hid them on purpose.
+    if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide) || !child->isHidden()) child->show();
+}
+
+bool Container::remove(Control* child) {
+    int index = indexOf(child);
+    if (index < 0) return false;
+    items_.erase(items_.begin() + index);
+    layout_->removeWidget(child);
+    delete child;
+    relayout();
+    return true;
+}
+
+void Container::removeAll() {
+    std::vector<Control*> old;
+    old.swap(items_);
+    for (Control* c : old) {
+        layout_->removeWidget(c);
+        delete c;
+    }
+    relayout();
+}
+
+bool Container::setItemIndex(Control* child, int index) {
+    int from = indexOf(child);
+    if (from < 0 || index < 0 || index >= count()) return false;
+    items_.erase(items_.begin() + from);
+    items_.insert(items_.begin() + index, child);
+    relayout();
+    return true;
+}
+
+// Rebuilds the Qt layout from items_: cheap for the few children a layout has,
+// and it keeps paddings and order in one place.
+void Container::relayout() {
+    const Skin& s = skin();
+    layout_->setContentsMargins(s.scaled(inset_.left()), s.scaled(inset_.top()), s.scaled(inset_.right()),
+                                s.scaled(inset_.bottom()));
+    while (QLayoutItem* item = layout_->takeAt(0)) delete item;
+    if (auto* box = qobject_cast<QBoxLayout*>(layout_)) {
+        const bool vertical = arrange_ == Arrange::Vertical;
+        box->setSpacing(s.scaled(child_padding_));
+        for (Control* c : items_) {
+            if (c->isFloat()) continue;
+            const QMargins pad = c->paddingUnits();
+            const int before = vertical ? pad.top() : pad.left();
+            const int after = vertical ? pad.bottom() : pad.right();
+            if (before) box->addSpacing(s.scaled(before));
+            const bool fixed_main = vertical ? c->fixedHeightUnits() > 0 : c->fixedWidthUnits() > 0;
+            const bool fixed_cross = vertical ? c->fixedWidthUnits() > 0 : c->fixedHeightUnits() > 0;
+            Qt::Alignment align;
+            if (fixed_cross) align = vertical ? child_align_ : child_valign_;
+            box->addWidget(c, fixed_main ? 0 : 1, align);
+            if (after) box->addSpacing(s.scaled(after));
+        }
+    } else if (QStackedLayout* st = stack()) {
+        for (Control* c : items_) {
+            if (!c->isFloat()) st->addWidget(c);
+        }
+    }
+    placeFloats();
+}
+
+void Container::placeFloats() {
+    const Skin& s = skin();
+    for (Control* c : items_) {
+        if (!c->isFloat()) continue;
+        QRect p = c->floatPosUnits();
+        int w = c->fixedWidthUnits() ? c->fixedWidthUnits() : p.width();
+        int h = c->fixedHeightUnits() ? c->fixedHeightUnits() : p.height();
+        c->setGeometry(s.scaled(p.left()), s.scaled(p.top()), s.scaled(w), s.scaled(h));
+        c->raise();
+    }
+}
+
+void Container::resizeEvent(QResizeEvent* event) {
+    Control::resizeEvent(event);
+    placeFloats();
+}
+
+bool Container::setAttribute(std::string_view name, std::string_view value) {
+    if (name == "inset") {
+        inset_ = parseMargins(value);
+    } else if (name == "childpadding") {
+        child_padding_ = parseMargins(value).left();
+    } else if (name == "childalign") {
+        child_align_ = value == "left" ? Qt::AlignLeft : value == "right" ? Qt::AlignRight : Qt::AlignHCenter;
+    } else if (name == "childvalign") {
+        child_valign_ = value == "top" ? Qt::AlignTop : value == "bottom" ? Qt::AlignBottom : Qt::AlignVCenter;
+    } else {
+        return Control::setAttribute(name, value);
+    }
+    relayout();
+    return true;
+}
+
+int TabLayout::currentSelection() const { return stack() ? indexOf(dynamic_cast<Control*>(stack()->currentWidget())) : -1; }
+
+bool TabLayout::selectItem(int index) {
+    Control* page = itemAt(index);
+    if (!page) return false;
+    int old = currentSelection();
+    wanted_ = index;
+    stack()->setCurrentWidget(page);
+    if (old != index) notify("tabselect", index, old);
+    return true;
+}
+
+void TabLayout::addAt(Control* child, int index) {
+    Container::addAt(child, index);
+    if (Control* page = itemAt(wanted_)) stack()->setCurrentWidget(page);
+}
+
+bool TabLayout::setAttribute(std::string_view name, std::string_view value) {
+    if (name == "selectedid") {
+        wanted_ = parseMargins(value).left();
+        if (Control* page = itemAt(wanted_)) stack()->setCurrentWidget(page);
+        return true;
+    }
+    return Container::setAttribute(name, value);
+}
+
+}  // namespace ui

@@ -1,0 +1,160 @@
+#pragma once
+// Control: the base of every element of a layout. A control is a QWidget that
+// paints its own background (colour, border, rounded corners, image string) and
+// text, is found by its name, takes attributes by name at run time, and reports
+// user actions to its window as named notifications ("click", "valuechanged", ...).
+//
+// Sizes, paddings and font sizes are layout units, scaled by the skin's display
+// scale when applied. Unknown attributes are ignored (setAttribute returns false).
+
+#include <QColor>
+#include <QFont>
+#include <QMargins>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "ui/image_string.h"
+
+namespace ui {
+
+class Control;
+class Window;
+
+// One notification, delivered to the window that holds the sender.
+struct Notify {
+    std::string type;  // "click", "selectchanged", "textchanged", ...
+    Control* sender = nullptr;
+    std::intptr_t wparam = 0;
+    std::intptr_t lparam = 0;
+
+    bool is(std::string_view t, std::string_view sender_name) const;
+};
+
+class Control : public QWidget {
+    Q_OBJECT
+public:
+    explicit Control(QWidget* parent = nullptr);
+    ~Control() override;
+
+    std::string name() const { return objectName().toStdString(); }
+    void setName(const std::string& name) { setObjectName(QString::fromStdString(name)); }
+    // The layout tag that built it ("Button"); set by the builder.
+    const std::string& tag() const { return tag_; }
+    void setTag(std::string tag) { tag_ = std::move(tag); }
+
+    virtual std::string text() const { return text_.toStdString(); }
+    virtual void setText(const std::string& text);
+
+    // Own visibility flag (a control inside a hidden page still counts as shown).
+    bool isShown() const { return !isHidden(); }
+    void setShown(bool shown) { setVisible(shown); }
+
+    virtual bool isChecked() const { return false; }
+    virtual void setChecked(bool) {}
+
+    void setToolTipText(const std::string& text) { setToolTip(QString::fromStdString(text)); }
+    std::string toolTipText() const { return toolTip().toStdString(); }
+
+    // Free text from the layout ("userdata") and a number for code (a task pointer).
+    const std::string& userData() const { return user_data_; }
+    void setUserData(std::string data) { user_data_ = std::move(data); }
+    std::uintptr_t userTag() const { return user_tag_; }
+    void setUserTag(std::uintptr_t tag) { user_tag_ = tag; }
+
+    // Progress and slider values; other controls ignore them (value 0).
+    virtual int value() const { return 0; }
+    virtual void setValue(int) {}
+    virtual int minimum() const { return 0; }
+    virtual int maximum() const { return 0; }
+    virtual void setRange(int, int) {}
+
+    // Sets one attribute by its layout name; false when this control has no such
+    // attribute. Subclasses handle theirs and pass the rest to the base.
+    virtual bool setAttribute(std::string_view name, std::string_view value);
+
+    // The first control named `name` below this one (depth first), or null.
+    Control* find(std::string_view name) const;
+    template <class T>
+    T* find(std::string_view name) const {
+        return dynamic_cast<T*>(find(name));
+    }
+
+    // The skinned window that holds this control, or null.
+    Window* ownerWindow() const;
+    // Sends a notification to the window (nothing when there is none).
+    void notify(std::string_view type, std::intptr_t wparam = 0, std::intptr_t lparam = 0);
+
+    // Layout units wanted by the layout ("width", "height"); 0 = take what is given.
+    int fixedWidthUnits() const { return fixed_width_; }
+    int fixedHeightUnits() const { return fixed_height_; }
+    const QMargins& paddingUnits() const { return padding_; }
+    // "float" controls are placed at "pos" inside their container, outside the flow.
+    bool isFloat() const { return float_; }
+    const QRect& floatPosUnits() const { return float_pos_; }
+
+    QSize minimumSizeHint() const override { return {0, 0}; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Background, border and images; then the content (text by default).
+    virtual void paintBackground(QPainter& painter);
+    virtual void paintContent(QPainter& painter);
+    // The state images and colours a subclass wants drawn now.
+    virtual const ImageSpec& currentImage() const { return bk_image_; }
+    virtual QColor currentBackground() const { return bk_color_; }
+    virtual QColor currentTextColor() const;
+    // The rectangle for text: the control minus "textpadding".
+    QRect textRect() const;
+    void paintText(QPainter& painter, const QString& text, const QRect& rect, QColor color);
+    int textFlags() const { return align_; }
+    bool showHtml() const { return show_html_; }
+    QFont controlFont() const;
+    QRectF frameRect() const;
+    int radius() const;
+
+    QString text_;
+
+private:
+    std::string tag_;
+    std::string user_data_;
+    std::uintptr_t user_tag_ = 0;
+    int fixed_width_ = 0, fixed_height_ = 0;
+    QMargins padding_;
+    bool float_ = false;
+    QRect float_pos_;
+    QColor bk_color_, bk_color2_, border_color_, focus_border_color_, text_color_, disabled_text_color_;
+    int border_size_ = 0, border_round_ = 0;
+    ImageSpec bk_image_, fore_image_;
+    QMargins text_padding_;
+    int align_ = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+    bool end_ellipsis_ = true;
+    bool show_html_ = false;
+    int font_size_ = 0;  // layout units; 0 = the window's default font
+    int font_weight_ = 0;
+    int font_id_ = -1;
+};
+
+// Colours in layouts: "#RRGGBB", "#AARRGGBB" or "0xAARRGGBB". Invalid colour when
+// the text is none of these.
+QColor parseColor(std::string_view text);
+// "l,t,r,b" in layout units; fewer numbers give zeros.
+QMargins parseMargins(std::string_view text);
+bool parseBool(std::string_view text);
+
+// Tag → control class. Built-in controls register themselves from their own file
+// with QUORIN_UI_CONTROL; windows add their own through Window::createControl.
+using ControlCreator = std::function<Control*()>;
+bool registerControl(const std::string& tag, ControlCreator creator);
+// A new control for `tag` (case-insensitive), or null when no class has that tag.
+Control* createRegisteredControl(std::string_view tag);
+
+#define QUORIN_UI_CONTROL(TagText, ClassName)                                                      \
+    [[maybe_unused]] static const bool quorin_ui_registered_##ClassName = ::ui::registerControl( \
+        TagText, []() -> ::ui::Control* { return new ClassName; })
+
+}  // namespace ui

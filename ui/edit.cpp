@@ -1,0 +1,70 @@
+#include <QEvent>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+#include "ui/controls.h"
+#include "ui/skin.h"
+
+namespace ui {
+
+QUORIN_UI_CONTROL("Edit", Edit);
+
+Edit::Edit() : line_(new QLineEdit(this)) {
+    line_->setFrame(false);
+    line_->setObjectName(QString());  // only the Edit is found by name
+    line_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
+    line_->installEventFilter(this);
+    setCursor(Qt::IBeamCursor);
+    setFocusProxy(line_);
+    connect(line_, &QLineEdit::textEdited, this, [this] { notify("textchanged"); });
+    connect(line_, &QLineEdit::returnPressed, this, [this] { notify("return"); });
+}
+
+std::string Edit::text() const { return line_->text().toStdString(); }
+
+void Edit::setText(const std::string& text) { line_->setText(QString::fromStdString(text)); }
+
+bool Edit::setAttribute(std::string_view name, std::string_view value) {
+    if (name == "text") {
+        setText(std::string(value));
+    } else if (name == "maxchar") {
+        line_->setMaxLength(parseMargins(value).left());
+    } else if (name == "numberonly") {
+        line_->setValidator(parseBool(value) ? new QRegularExpressionValidator(QRegularExpression("[0-9]*"), line_)
+                                             : nullptr);
+    } else if (name == "readonly") {
+        line_->setReadOnly(parseBool(value));
+    } else if (name == "password") {
+        line_->setEchoMode(parseBool(value) ? QLineEdit::Password : QLineEdit::Normal);
+    } else if (name == "prompttext") {
+        line_->setPlaceholderText(QString::fromStdString(std::string(value)));
+    } else {
+        return Control::setAttribute(name, value);
+    }
+    return true;
+}
+
+void Edit::resizeEvent(QResizeEvent* event) {
+    Control::resizeEvent(event);
+    QRect r = textRect();
+    if (r == rect()) r = rect().adjusted(skin().scaled(8), 0, -skin().scaled(8), 0);
+    line_->setGeometry(r);
+    QFont font = controlFont();
+    line_->setFont(font);
+    QPalette palette = line_->palette();
+    palette.setColor(QPalette::Text, currentTextColor());
+    line_->setPalette(palette);
+}
+
+bool Edit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == line_) {
+        if (event->type() == QEvent::FocusIn) update();
+        if (event->type() == QEvent::FocusOut) {
+            update();
+            notify("killfocus");
+        }
+    }
+    return Control::eventFilter(watched, event);
+}
+
+}  // namespace ui

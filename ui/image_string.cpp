@@ -1,0 +1,100 @@
+#include "ui/image_string.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+
+#include "ui/skin.h"
+
+namespace ui {
+
+static QRect parseRect(const QString& text) {
+    QStringList parts = text.split(',');
+    if (parts.size() != 4) return {};
+    int v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok) return {};
+    }
+    return QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1));
+}
+
+ImageSpec parseImageString(const std::string& text) {
+    ImageSpec spec;
+    QString s = QString::fromStdString(text).trimmed();
+    if (s.isEmpty()) return spec;
+    if (!s.contains('=')) {
+        spec.file = s.toStdString();
+        return spec;
+    }
+    int i = 0;
+    const int n = s.size();
+    while (i < n) {
+        while (i < n && s[i].isSpace()) ++i;
+        int key_start = i;
+        while (i < n && s[i] != '=' && !s[i].isSpace()) ++i;
+        QString key = s.mid(key_start, i - key_start).trimmed().toLower();
+        while (i < n && (s[i].isSpace() || s[i] == '=')) ++i;
+        if (i >= n || (s[i] != '\'' && s[i] != '"')) return {};
+        QChar quote = s[i++];
+        int value_start = i;
+        while (i < n && s[i] != quote) ++i;
+        if (i >= n) return {};
+        QString value = s.mid(value_start, i - value_start);
+        ++i;
+        if (key == "file") {
+            spec.file = value.toStdString();
+        } else if (key == "source") {
+            spec.source = parseRect(value);
+        } else if (key == "dest") {
+            spec.dest = parseRect(value);
+        } else if (key == "corner") {
+            QRect r = parseRect(value);
+            spec.corner = QMargins(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
+        } else if (key == "restype") {
+            spec.full_path = value.compare("fullpath", Qt::CaseInsensitive) == 0;
+        }
+    }
+    return spec;
+}
+
+bool paintImage(QPainter& painter, const QRect& target, const ImageSpec& spec) {
+    if (spec.empty()) return false;
+    QPixmap pixmap = skin().image(spec.file, spec.full_path);
+    if (pixmap.isNull()) return false;
+    QRect source = spec.source.isNull() ? pixmap.rect() : spec.source.intersected(pixmap.rect());
+    QRect dest = target;
+    if (!spec.dest.isNull()) {
+        const Skin& s = skin();
+        dest = QRect(target.left() + s.scaled(spec.dest.left()), target.top() + s.scaled(spec.dest.top()),
+                     s.scaled(spec.dest.width()), s.scaled(spec.dest.height()));
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QMargins c = spec.corner;
+    if (c.isNull()) {
+        painter.drawPixmap(dest, pixmap, source);
+        return true;
+    }
+    // Nine-slice: the corners keep their size (scaled to the display), edges stretch
+    // one way, the middle both ways.
+    const Skin& s = skin();
+    const int sl = c.left(), st = c.top(), sr = c.right(), sb = c.bottom();
+    const int dl = s.scaled(sl), dt = s.scaled(st), dr = s.scaled(sr), db = s.scaled(sb);
+    const int sx[4] = {source.left(), source.left() + sl, source.right() + 1 - sr, source.right() + 1};
+    const int sy[4] = {source.top(), source.top() + st, source.bottom() + 1 - sb, source.bottom() + 1};
+    const int dx[4] = {dest.left(), dest.left() + dl, dest.right() + 1 - dr, dest.right() + 1};
+    const int dy[4] = {dest.top(), dest.top() + dt, dest.bottom() + 1 - db, dest.bottom() + 1};
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            QRect from(QPoint(sx[col], sy[row]), QPoint(sx[col + 1] - 1, sy[row + 1] - 1));
+            QRect to(QPoint(dx[col], dy[row]), QPoint(dx[col + 1] - 1, dy[row + 1] - 1));
+            if (from.width() > 0 && from.height() > 0 && to.width() > 0 && to.height() > 0)
+                painter.drawPixmap(to, pixmap, from);
+        }
+    }
+    return true;
+}
+
+}  // namespace ui

@@ -1,0 +1,37 @@
+#pragma once
+// Image strings of layouts and code: either a bare name ("images/logo.png") or
+// key='value' pairs:
+//   file='images/btn.png'  the image (skin entry, or a file path with restype='fullpath')
+//   source='l,t,r,b'       the part of the image to use (default: all of it)
+//   dest='l,t,r,b'         where to draw it inside the control (default: fill it)
+//   corner='l,t,r,b'       nine-slice insets in image pixels: corners keep their size
+//   restype='fullpath'     `file` is a path on disk (covers, branding images)
+// Rectangles and corners are in layout units; images are drawn scaled to the
+// display scale.
+
+#include <QMargins>
+#include <QRect>
+#include <string>
+
+class QPainter;
+
+namespace ui {
+
+struct ImageSpec {
+    std::string file;
+    QRect source;  // null: the whole image
+    QRect dest;    // null: the whole target
+    QMargins corner;
+    bool full_path = false;
+
+    bool empty() const { return file.empty(); }
+};
+
+// Parses an image string; an unparsable string gives an empty spec.
+ImageSpec parseImageString(const std::string& text);
+
+// Draws `spec` into `target` (device-independent pixels). False when the image is
+// missing (nothing is drawn).
+bool paintImage(QPainter& painter, const QRect& target, const ImageSpec& spec);
+
+}  // namespace ui

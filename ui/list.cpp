@@ -1,0 +1,175 @@
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/controls.h"
+#include "ui/skin.h"
+
+namespace ui {
+
+QUORIN_UI_CONTROL("List", List);
+QUORIN_UI_CONTROL("ListContainerElement", ListRow);
+
+void ListRow::setChecked(bool selected) {
+    selected_ = selected;
+    update();
+}
+
+bool ListRow::setAttribute(std::string_view name, std::string_view value) {
+    if (name == "selectedbkcolor") {
+        selected_bk_ = parseColor(value);
+    } else if (name == "hotbkcolor") {
+        hot_bk_ = parseColor(value);
+    } else {
+        return HorizontalLayout::setAttribute(name, value);
+    }
+    update();
+    return true;
+}
+
+QColor ListRow::currentBackground() const {
+    if (selected_ && selected_bk_.isValid()) return selected_bk_;
+    if (hot_ && hot_bk_.isValid()) return hot_bk_;
+    return HorizontalLayout::currentBackground();
+}
+
+void ListRow::enterEvent(QEnterEvent*) {
+    hot_ = true;
+    update();
+}
+
+void ListRow::leaveEvent(QEvent*) {
+    hot_ = false;
+    update();
+}
+
+static const char* kScrollBarStyle =
+    "QScrollArea { background: transparent; border: none; }"
+    "QScrollBar:vertical { background: transparent; width: %1px; margin: 0; }"
+    "QScrollBar::handle:vertical { background: #C9CED6; border-radius: %2px; min-height: 24px; }"
+    "QScrollBar::handle:vertical:hover { background: #A9B0BB; }"
+    "QScrollBar::add-line, QScrollBar::sub-line { height: 0; width: 0; }"
+    "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }";
+
+List::List() : area_(new QScrollArea(this)), body_(new QWidget), column_(new QVBoxLayout(body_)) {
+    area_->setWidgetResizable(true);
+    area_->setFrameShape(QFrame::NoFrame);
+    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int w = skin().scaled(8);
+    area_->setStyleSheet(QString::fromLatin1(kScrollBarStyle).arg(w).arg(w / 2));
+    body_->setAttribute(Qt::WA_TranslucentBackground);
+    body_->setAutoFillBackground(false);
+    area_->viewport()->setAutoFillBackground(false);
+    column_->setContentsMargins(0, 0, 0, 0);
+    column_->setSpacing(0);
+    column_->addStretch(1);
+    area_->setWidget(body_);
+    body_->installEventFilter(this);
+}
+
+Control* List::itemAt(int index) const {
+    return index >= 0 && index < count() ? rows_[static_cast<size_t>(index)] : nullptr;
+}
+
+int List::indexOf(const Control* row) const {
+    auto it = std::find(rows_.begin(), rows_.end(), row);
+    return it == rows_.end() ? -1 : static_cast<int>(it - rows_.begin());
+}
+
+void List::addAt(Control* row, int index) {
+    if (!row) return;
+    if (index < 0 || index > count()) index = count();
+    row->setParent(body_);
+    rows_.insert(rows_.begin() + index, row);
+    column_->insertWidget(index, row);
+    if (selected_ >= index) ++selected_;
+    if (!row->testAttribute(Qt::WA_WState_ExplicitShowHide) || !row->isHidden()) row->show();
+    row->installEventFilter(this);
+}
+
+bool List::remove(Control* row) {
+    int index = indexOf(row);
+    if (index < 0) return false;
+    rows_.erase(rows_.begin() + index);
+    column_->removeWidget(row);
+    if (selected_ == index) selected_ = -1;
+    else if (selected_ > index) --selected_;
+    delete row;
+    return true;
+}
+
+void List::removeAll() {
+    for (Control* row : rows_) {
+        column_->removeWidget(row);
+        delete row;
+    }
+    rows_.clear();
+    selected_ = -1;
+}
+
+bool List::setItemIndex(Control* row, int index) {
+    int from = indexOf(row);
+    if (from < 0 || index < 0 || index >= count()) return false;
+    Control* chosen = itemAt(selected_);
+    rows_.erase(rows_.begin() + from);
+    rows_.insert(rows_.begin() + index, row);
+    reinsert();
+    selected_ = indexOf(chosen);
+    return true;
+}
+
+void List::reinsert() {
+    for (Control* row : rows_) column_->removeWidget(row);
+    for (size_t i = 0; i < rows_.size(); ++i) column_->insertWidget(static_cast<int>(i), rows_[i]);
+}
+
+bool List::selectItem(int index) {
+    if (index < -1 || index >= count()) return false;
+    int old = selected_;
+    if (Control* before = itemAt(old)) before->setChecked(false);
+    selected_ = index;
+    if (Control* now = itemAt(index)) now->setChecked(true);
+    if (old != index) notify("itemselect", index, old);
+    return true;
+}
+
+bool List::setAttribute(std::string_view name, std::string_view value) {
+    if (name == "childpadding") {
+        column_->setSpacing(skin().scaled(parseMargins(value).left()));
+    } else if (name == "inset") {
+        const Skin& s = skin();
+        QMargins m = parseMargins(value);
+        column_->setContentsMargins(s.scaled(m.left()), s.scaled(m.top()), s.scaled(m.right()), s.scaled(m.bottom()));
+    } else if (name == "vscrollbar") {
+        area_->setVerticalScrollBarPolicy(parseBool(value) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    } else {
+        return Control::setAttribute(name, value);
+    }
+    return true;
+}
+
+bool List::eventFilter(QObject* watched, QEvent* event) {
+    // A press that no button of the row took lands on the row (or the list body):
+    // that selects the row.
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto* row = dynamic_cast<Control*>(watched);
+        int index = row ? indexOf(row) : -1;
+        if (index >= 0) {
+            QPointer<Control> guard(row);
+            selectItem(index);
+            if (guard) guard->notify("itemclick", index, 0);
+            return guard.isNull();
+        }
+    }
+    return Control::eventFilter(watched, event);
+}
+
+void List::resizeEvent(QResizeEvent* event) {
+    Control::resizeEvent(event);
+    area_->setGeometry(rect());
+}
+
+}  // namespace ui
