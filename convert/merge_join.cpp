@@ -21,15 +21,19 @@ MergeJoin::MergeJoin(MergeRequest request, platform::MessageTarget* dialog, Merg
     list_path_ = work_dir_ / (std::to_string(platform::nowMicros()) + ".txt");
     std::string folder = request_.output_folder;
     // Joined by concatenation; a folder typed without its separator still means the folder.
-    if (!folder.empty() && folder.back() != '/') folder += '/';
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
     merged_path_ = folder + options_.merge_file_name + "_" + std::to_string(platform::nowMicros()) + "." +
                    request_.target_ext;
 }
 
-MergeJoin::~MergeJoin() { Stop(); }
+MergeJoin::~MergeJoin() {
+    Stop();
+}
 
 void MergeJoin::Start() {
-    if (!dialog_ || runner_.joinable()) return;
+    if (!dialog_ || runner_.joinable())
+        return;
     std::error_code ec;
     fs::remove(progress_path_, ec);
     runner_running_.store(true, std::memory_order_release);
@@ -46,10 +50,13 @@ void MergeJoin::Stop() {
     wake_.notify_all();
     {
         std::lock_guard lock(mutex_);
-        if (child_) child_->terminate();
+        if (child_)
+            child_->terminate();
     }
-    if (runner_.joinable()) runner_.join();
-    if (monitor_.joinable()) monitor_.join();
+    if (runner_.joinable())
+        runner_.join();
+    if (monitor_.joinable())
+        monitor_.join();
 }
 
 std::string MergeJoin::commandText() const {
@@ -59,7 +66,8 @@ std::string MergeJoin::commandText() const {
 
 bool MergeJoin::post(std::uint32_t id, platform::WParam wparam) {
     std::lock_guard lock(wake_mutex_);
-    if (stop_.load(std::memory_order_acquire)) return false;
+    if (stop_.load(std::memory_order_acquire))
+        return false;
     return dialog_->post(id, wparam, 0);
 }
 
@@ -77,21 +85,33 @@ void MergeJoin::runnerMain() {
         }
         wake_.notify_all();
     };
-    if (stopping()) return finish();
+    if (stopping())
+        return finish();
+    // ffmpeg 5.1 treats a part it cannot open as the end of the list and reports
+    // success with a shorter file; a missing part must fail the join instead.
+    for (const std::string& input : request_.inputs) {
+        std::error_code ec;
+        if (!fs::is_regular_file(input, ec)) {
+            exit_code_.store(-1, std::memory_order_release);
+            return finish();  // the monitor sees no progress and reports the failure
+        }
+    }
     if (!writeConcatList(list_path_, request_.inputs)) {
         exit_code_.store(-1, std::memory_order_release);
         return finish();  // the monitor sees no progress and reports the failure
     }
-    platform::CommandLine command =
-        buildMergeCommand(progress_path_.string(), list_path_.string(), merged_path_.string(), options_.program);
-    if (options_.log) options_.log(command.display());
+    platform::CommandLine command = buildMergeCommand(progress_path_.string(), list_path_.string(),
+                                                      merged_path_.string(), options_.program);
+    if (options_.log)
+        options_.log(command.display());
     platform::StartOptions start;
     start.working_dir = scratch_dir_;
     std::shared_ptr<platform::Process> child;
     {
         std::lock_guard lock(mutex_);
         command_text_ = command.display();
-        if (!stopping()) child = platform::Process::start(command, start);
+        if (!stopping())
+            child = platform::Process::start(command, start);
         child_ = child;
     }
     if (!child) {
@@ -119,26 +139,32 @@ void MergeJoin::monitorMain() {
         {
             std::unique_lock lock(wake_mutex_);
             wake_.wait_for(lock, std::chrono::milliseconds(options_.poll_interval_ms), [&] {
-                return stop_.load(std::memory_order_acquire) || !runner_running_.load(std::memory_order_acquire);
+                return stop_.load(std::memory_order_acquire) ||
+                       !runner_running_.load(std::memory_order_acquire);
             });
             runner_done = !runner_running_.load(std::memory_order_acquire);
         }
-        if (stopping()) return;
+        if (stopping())
+            return;
         ProgressScan scan;
         {
             std::ifstream in(progress_path_);
-            if (in) scan = scanProgress(in);
+            if (in)
+                scan = scanProgress(in);
         }
         if (scan.end) {
-            if (sleepInterruptibly(options_.success_delay_ms)) return;
+            if (sleepInterruptibly(options_.success_delay_ms))
+                return;
             // ffmpeg writes its last block before it closes the file; a failed close
             // shows only in its exit status.
             std::unique_lock lock(wake_mutex_);
             wake_.wait(lock, [&] {
-                return stop_.load(std::memory_order_acquire) || !runner_running_.load(std::memory_order_acquire);
+                return stop_.load(std::memory_order_acquire) ||
+                       !runner_running_.load(std::memory_order_acquire);
             });
             lock.unlock();
-            post(exit_code_.load(std::memory_order_acquire) == 0 ? WM_MERGE_JOIN_DONE : WM_MERGE_JOIN_FAILED, 0);
+            post(exit_code_.load(std::memory_order_acquire) == 0 ? WM_MERGE_JOIN_DONE : WM_MERGE_JOIN_FAILED,
+                 0);
             return;
         }
         // The child has ended without "progress=end": whatever it wrote, the join failed
@@ -148,7 +174,8 @@ void MergeJoin::monitorMain() {
             return;
         }
         const long long percent = total > 0 ? (scan.hundredths / total) % 100 : 0;
-        if (percent > 0) post(WM_MERGE_JOIN_PROGRESS, static_cast<platform::WParam>(percent));
+        if (percent > 0)
+            post(WM_MERGE_JOIN_PROGRESS, static_cast<platform::WParam>(percent));
     }
 }
 

@@ -21,8 +21,10 @@ std::string concatListLine(const std::string& path) {
 
 bool writeConcatList(const std::filesystem::path& list_path, const std::vector<std::string>& inputs) {
     std::ofstream out(list_path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    for (const std::string& input : inputs) out << concatListLine(input);
+    if (!out)
+        return false;
+    for (const std::string& input : inputs)
+        out << concatListLine(input);
     out.close();
     return !out.fail();
 }
@@ -38,8 +40,9 @@ platform::CommandLine buildMergeCommand(const std::string& progress_path, const 
         .quotedArg(list_path)
         .args({"-map", "0"})
         .quotedArg(output_path);
-    std::string display = std::string(kFfmpegDisplayName) + " -safe 0 -hide_banner -progress \"" + progress_path +
-                          "\" -y -f concat -i \"" + list_path + "\" -map 0 \"" + output_path + "\"";
+    std::string display = std::string(kFfmpegDisplayName) + " -safe 0 -hide_banner -progress \"" +
+                          progress_path + "\" -y -f concat -i \"" + list_path + "\" -map 0 \"" + output_path +
+                          "\"";
     command.setDisplay(display);
     return command;
 }

@@ -7,7 +7,9 @@ CUtilTransform_Kux::CUtilTransform_Kux(ConvertTask* task, platform::MessageTarge
     : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
 
 // Our threads call our overrides: they must end before this object is gone.
-CUtilTransform_Kux::~CUtilTransform_Kux() { Stop(); }
+CUtilTransform_Kux::~CUtilTransform_Kux() {
+    Stop();
+}
 
 int CUtilTransform_Kux::PrepareSource() {
     const std::string tool = (pluginDir() / "kux" / "ffmpeg").string();
@@ -15,10 +17,13 @@ int CUtilTransform_Kux::PrepareSource() {
     platform::CommandLine command(tool);
     command.args({"-y", "-i"}).quotedArg(task()->source_path).args({"-c", "copy"}).quotedArg(out);
     command.setDisplay("\"" + tool + "\" -y -i \"" + task()->source_path + "\" -c copy \"" + out + "\"");
-    if (!runTool(command) || !pathExists(out)) return failPrepare();
+    if (!runTool(command) || !pathExists(out))
+        return failPrepare();
     return finishPrepare(out);
 }
 
-int CUtilTransform_Kux::PrepareProgress() { return madeUpProgress(intermediate(".mp4"), 10, 3000); }
+int CUtilTransform_Kux::PrepareProgress() {
+    return madeUpProgress(intermediate(".mp4"), 10, 3000);
+}
 
 }  // namespace convert

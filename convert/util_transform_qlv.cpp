@@ -15,7 +15,9 @@ CUtilTransform_Qlv::CUtilTransform_Qlv(ConvertTask* task, platform::MessageTarge
                                        SpecialSourceOptions special)
     : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
 
-CUtilTransform_Qlv::~CUtilTransform_Qlv() { Stop(); }
+CUtilTransform_Qlv::~CUtilTransform_Qlv() {
+    Stop();
+}
 
 int CUtilTransform_Qlv::PrepareSource() {
     const std::string tool = (pluginDir() / "qlvconvert").string();
@@ -24,21 +26,27 @@ int CUtilTransform_Qlv::PrepareSource() {
     const std::string bare = intermediate("").string();
     platform::CommandLine command(tool);
     command.quotedArg(task()->source_path).quotedArg(temp).quotedArg(mp4).quotedArg(bare);
-    command.setDisplay("\"" + tool + "\" \"" + task()->source_path + "\" \"" + temp + "\" \"" + mp4 + "\" \"" +
-                       bare + "\"");
-    if (!runTool(command) || !pathExists(mp4)) return failPrepare();
+    command.setDisplay("\"" + tool + "\" \"" + task()->source_path + "\" \"" + temp + "\" \"" + mp4 +
+                       "\" \"" + bare + "\"");
+    if (!runTool(command) || !pathExists(mp4))
+        return failPrepare();
     removeQuietly(temp);
     removeQuietly(bare);
 
     const std::string ts = intermediate(".ts").string();
-    platform::CommandLine remux(special().ffmpeg_program.empty() ? ffmpegProgram() : special().ffmpeg_program);
+    platform::CommandLine remux(special().ffmpeg_program.empty() ? ffmpegProgram()
+                                                                 : special().ffmpeg_program);
     remux.args({"-hide_banner", "-y", "-i"}).quotedArg(mp4).args({"-c", "copy"}).quotedArg(ts);
-    remux.setDisplay(std::string(kFfmpegDisplayName) + " -hide_banner -y -i \"" + mp4 + "\" -c copy \"" + ts + "\"");
-    if (!runTool(remux) || !pathExists(ts)) return failPrepare();  // the tool's MP4 stays
+    remux.setDisplay(std::string(kFfmpegDisplayName) + " -hide_banner -y -i \"" + mp4 + "\" -c copy \"" + ts +
+                     "\"");
+    if (!runTool(remux) || !pathExists(ts))
+        return failPrepare();  // the tool's MP4 stays
     removeQuietly(mp4);
     return finishPrepare(ts);
 }
 
-int CUtilTransform_Qlv::PrepareProgress() { return madeUpProgress(intermediate(".ts"), 25, 5000); }
+int CUtilTransform_Qlv::PrepareProgress() {
+    return madeUpProgress(intermediate(".ts"), 25, 5000);
+}
 
 }  // namespace convert

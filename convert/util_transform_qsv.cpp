@@ -13,7 +13,9 @@ CUtilTransform_Qsv::CUtilTransform_Qsv(ConvertTask* task, platform::MessageTarge
                                        SpecialSourceOptions special)
     : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
 
-CUtilTransform_Qsv::~CUtilTransform_Qsv() { Stop(); }
+CUtilTransform_Qsv::~CUtilTransform_Qsv() {
+    Stop();
+}
 
 int CUtilTransform_Qsv::PrepareSource() {
     const std::string tool = (pluginDir() / "qsvconvert").string();
@@ -23,7 +25,8 @@ int CUtilTransform_Qsv::PrepareSource() {
     platform::CommandLine command(tool);
     command.quotedArg(task()->source_path).quotedArg(flv);
     command.setDisplay("\"" + tool + "\" \"" + task()->source_path + "\" \"" + flv + "\"");
-    if (!runTool(command) || !pathExists(flv)) return failPrepare();
+    if (!runTool(command) || !pathExists(flv))
+        return failPrepare();
 
     // An FLV below a tenth of the source is a failed attempt: the tool's MP4 is the
     // result then (even when missing: the conversion then fails on its input).
@@ -32,11 +35,14 @@ int CUtilTransform_Qsv::PrepareSource() {
         removeQuietly(alt);
         return finishPrepare(flv);
     }
-    if (pathExists(alt)) task()->size_text = shortSizeText(fileSizeOf(alt));
+    if (pathExists(alt))
+        task()->size_text = shortSizeText(fileSizeOf(alt));
     removeQuietly(flv);
     return finishPrepare(alt);
 }
 
-int CUtilTransform_Qsv::PrepareProgress() { return madeUpProgress(intermediate(".flv"), 25, 5000); }
+int CUtilTransform_Qsv::PrepareProgress() {
+    return madeUpProgress(intermediate(".flv"), 25, 5000);
+}
 
 }  // namespace convert

@@ -26,8 +26,7 @@ CUtilTransformSpecial::CUtilTransformSpecial(ConvertTask* task, platform::Messag
       window_(window),
       special_(std::move(special)),
       unique_id_(task ? task->unique_id : std::string()),
-      random_(static_cast<std::uint32_t>(
-          std::chrono::system_clock::now().time_since_epoch().count())) {}
+      random_(static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count())) {}
 
 std::vector<std::string> CUtilTransformSpecial::toolCommands() const {
     std::lock_guard lock(commands_mutex_);
@@ -39,7 +38,8 @@ fs::path CUtilTransformSpecial::intermediate(const std::string& suffix) const {
 }
 
 bool CUtilTransformSpecial::runTool(const platform::CommandLine& command) {
-    if (stopping()) return false;
+    if (stopping())
+        return false;
     {
         std::lock_guard lock(commands_mutex_);
         commands_.push_back(command.display());
@@ -47,9 +47,11 @@ bool CUtilTransformSpecial::runTool(const platform::CommandLine& command) {
     platform::StartOptions start;
     start.working_dir = scratchDir();
     // A tool given by path that is not there: do not let PATH find some other program.
-    if (command.program().find('/') != std::string::npos && !pathExists(command.program())) return false;
+    if (command.program().find('/') != std::string::npos && !pathExists(command.program()))
+        return false;
     std::unique_ptr<platform::Process> child = platform::Process::start(command, start);
-    if (!child) return false;
+    if (!child)
+        return false;
     // Poll, so that a stop (which wakes the sleep at once) ends the tool.
     while (!child->poll()) {
         if (sleepInterruptibly(20)) {
@@ -74,7 +76,8 @@ int CUtilTransformSpecial::finishPrepare(const std::string& new_source) {
     // Posted rather than sent: a window that destroys this job waits for the runner,
     // and a runner blocked in a send to that window would never end. The fields the
     // window reads were written before the post.
-    if (probed && covered) postToWindow(WM_TASK_INFO_READY, 0);
+    if (probed && covered)
+        postToWindow(WM_TASK_INFO_READY, 0);
     return 1;
 }
 
@@ -88,10 +91,12 @@ int CUtilTransformSpecial::madeUpProgress(const fs::path& watched, int cap, int 
             break;
         }
         const int pause = static_cast<int>((random_() & 0x7fff) % static_cast<unsigned>(bound));
-        if (sleepInterruptibly(pause)) break;
+        if (sleepInterruptibly(pause))
+            break;
         postToWindow(WM_CONVERT_PROGRESS, i);
         ++i;
-        if (i > cap) break;
+        if (i > cap)
+            break;
     }
     return i == cap ? cap : -1;
 }

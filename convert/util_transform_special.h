@@ -60,7 +60,7 @@ protected:
 private:
     platform::MessageTarget* const window_;
     const SpecialSourceOptions special_;
-    std::string unique_id_;  // copied at construction: the task's id never changes
+    std::string unique_id_;              // copied at construction: the task's id never changes
     mutable std::mutex commands_mutex_;  // guards commands_
     std::vector<std::string> commands_;
     std::minstd_rand random_;  // monitor thread only

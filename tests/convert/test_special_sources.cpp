@@ -45,11 +45,15 @@ Outcome pump(platform::MessageQueue& queue, int timeout_ms = 30000) {
                 out.messages.push_back(m);
                 if (m.id == convert::WM_CONVERT_PROGRESS) {
                     out.progress.push_back(static_cast<int>(m.lparam));
-                    if (m.lparam == 100) out.success = true;
+                    if (m.lparam == 100)
+                        out.success = true;
                 }
-                if (m.id == convert::WM_CONVERT_FAILED) out.failed = true;
-                if (m.id == convert::WM_CONVERT_START_FAILED) out.start_failed = true;
-                if (m.id == convert::WM_TASK_INFO_READY) out.info_ready = true;
+                if (m.id == convert::WM_CONVERT_FAILED)
+                    out.failed = true;
+                if (m.id == convert::WM_CONVERT_START_FAILED)
+                    out.start_failed = true;
+                if (m.id == convert::WM_TASK_INFO_READY)
+                    out.info_ready = true;
                 return 0;
             },
             100);
@@ -64,7 +68,8 @@ convert::SourceProbe ffprobeProbe(int* probes) {
         ++*probes;
         auto r = testsupport::runTool({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
                                        "default=nw=1:nk=1", t.source_path});
-        if (r.exit_code != 0) return false;
+        if (r.exit_code != 0)
+            return false;
         t.duration = t.clip_end = static_cast<int>(std::atof(r.output.c_str()));
         return t.duration > 0;
     };
@@ -84,7 +89,8 @@ protected:
     }
 
     void install(const std::string& standin, const std::string& as) {
-        fs::copy_file(kStandins / standin, program.path() / "plugin" / as, fs::copy_options::overwrite_existing);
+        fs::copy_file(kStandins / standin, program.path() / "plugin" / as,
+                      fs::copy_options::overwrite_existing);
     }
 
     // A source of `kind` made from a real clip: the stand-ins read it with ffmpeg.
@@ -110,7 +116,8 @@ protected:
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(platform::workDir())) {
             std::string name = e.path().filename().string();
-            if (name.rfind(t.unique_id, 0) == 0) names.push_back(name);
+            if (name.rfind(t.unique_id, 0) == 0)
+                names.push_back(name);
         }
         return names;
     }
@@ -137,12 +144,14 @@ TEST_F(SpecialSourceTest, KuxToolOutputBecomesTheSourceAndNoCropIsApplied) {
     EXPECT_EQ(job.commandText().find("crop"), std::string::npos) << job.commandText();
     ASSERT_EQ(job.toolCommands().size(), 1u);
     EXPECT_EQ(job.toolCommands()[0], "\"" + (program.path() / "plugin/kux/ffmpeg").string() + "\" -y -i \"" +
-                                         (dir / "src.kux").string() + "\" -c copy \"" + t->source_path + "\"");
+                                         (dir / "src.kux").string() + "\" -c copy \"" + t->source_path +
+                                         "\"");
     EXPECT_EQ(probes, 1);
     EXPECT_TRUE(out.info_ready);
     // Made-up progress ends at the cap (10) once the tool's MP4 exists; the ffmpeg phase
     // climbs above it.
-    for (std::size_t i = 1; i < out.progress.size(); ++i) EXPECT_LE(out.progress[i - 1], out.progress[i]);
+    for (std::size_t i = 1; i < out.progress.size(); ++i)
+        EXPECT_LE(out.progress[i - 1], out.progress[i]);
 }
 
 TEST_F(SpecialSourceTest, QlvLeavesOnlyTheTsOfTheTaskInTheWorkFolder) {
@@ -214,7 +223,8 @@ TEST_F(SpecialSourceTest, StoppingDuringTheToolEndsItAndPostsNothingMore) {
     auto t = source("kux");
     auto job = std::make_unique<convert::CUtilTransform_Kux>(t.get(), &queue, options, special);
     job->Start();
-    for (int i = 0; i < 100 && !fs::exists(pidfile); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 100 && !fs::exists(pidfile); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(fs::exists(pidfile));
     const pid_t pid = std::atoi(testsupport::readFile(pidfile).c_str());
     job.reset();
