@@ -48,10 +48,14 @@ std::atomic<bool> g_report_written{false};
 
 const char* signalName(int sig) {
     switch (sig) {
-        case SIGSEGV: return "SIGSEGV";
-        case SIGBUS: return "SIGBUS";
-        case SIGFPE: return "SIGFPE";
-        case SIGILL: return "SIGILL";
+        case SIGSEGV:
+            return "SIGSEGV";
+        case SIGBUS:
+            return "SIGBUS";
+        case SIGFPE:
+            return "SIGFPE";
+        case SIGILL:
+            return "SIGILL";
     }
     return "signal";
 }
@@ -72,7 +76,8 @@ struct SafeText {
     char data[2048];
     std::size_t size = 0;
     void add(const char* text) {
-        while (*text && size + 1 < sizeof data) data[size++] = *text++;
+        while (*text && size + 1 < sizeof data)
+            data[size++] = *text++;
         data[size] = '\0';
     }
     void addHex(std::uintptr_t value) {
@@ -84,7 +89,8 @@ struct SafeText {
         } while (value);
         char out[sizeof digits + 2] = "0x";
         int k = 2;
-        while (n) out[k++] = digits[--n];
+        while (n)
+            out[k++] = digits[--n];
         out[k] = '\0';
         add(out);
     }
@@ -99,8 +105,10 @@ struct SafeText {
             digits[n++] = static_cast<char>('0' + v % 10);
             v /= 10;
         } while (v);
-        if (neg) out[k++] = '-';
-        while (n) out[k++] = digits[--n];
+        if (neg)
+            out[k++] = '-';
+        while (n)
+            out[k++] = digits[--n];
         out[k] = '\0';
         add(out);
     }
@@ -123,11 +131,14 @@ void addExceptInfo(SafeText& out, int sig, std::uintptr_t address) {
             ++p;
             continue;
         }
-        while (*p && std::strchr("-+ #0123456789.hlLqjzt", *p)) ++p;
+        while (*p && std::strchr("-+ #0123456789.hlLqjzt", *p))
+            ++p;
         if (*p && std::strchr("sSdiuxXcCpfgeE", *p)) {
             ++p;
-            if (filled == 0) out.addHex(static_cast<std::uintptr_t>(sig));
-            if (filled == 1) out.addHex(address);
+            if (filled == 0)
+                out.addHex(static_cast<std::uintptr_t>(sig));
+            if (filled == 1)
+                out.addHex(address);
             ++filled;
         } else {
             out.add("%");
@@ -136,7 +147,8 @@ void addExceptInfo(SafeText& out, int sig, std::uintptr_t address) {
 }
 
 void writeCrashReport(int sig, const siginfo_t* info, const ucontext_t* uc) {
-    if (g_report_written.exchange(true)) return;  // one report, from the first thread
+    if (g_report_written.exchange(true))
+        return;  // one report, from the first thread
     std::uintptr_t address = info ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0;
 
     SafeText message;
@@ -145,7 +157,8 @@ void writeCrashReport(int sig, const siginfo_t* info, const ucontext_t* uc) {
     (void)!::write(STDERR_FILENO, message.data, message.size);
 
     int fd = ::open(g_report_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     SafeText head;
     head.add("QuorinVideoConverter crash report\nsignal: ");
     head.addDec(sig);
@@ -190,11 +203,13 @@ extern "C" void onFaultSignal(int sig, siginfo_t* info, void* context) {
         siglongjmp(top->jmp, 1);
     }
     int saved_errno = errno;
-    if (g_report_enabled.load(std::memory_order_acquire)) writeCrashReport(sig, info, uc);
+    if (g_report_enabled.load(std::memory_order_acquire))
+        writeCrashReport(sig, info, uc);
     // Hand the fault to whoever handled it before us (the default ends the process
     // with the signal); a real fault repeats as soon as we return.
     ::sigaction(sig, &g_previous[sig], nullptr);
-    if (!info || info->si_code <= 0) ::raise(sig);  // sent by kill(), not a fault
+    if (!info || info->si_code <= 0)
+        ::raise(sig);  // sent by kill(), not a fault
     errno = saved_errno;
 }
 
@@ -218,7 +233,8 @@ void installHandlers() {
 struct AltStack {
     void* memory = nullptr;
     ~AltStack() {
-        if (!memory) return;
+        if (!memory)
+            return;
         stack_t off{};
         off.ss_flags = SS_DISABLE;
         ::sigaltstack(&off, nullptr);
@@ -231,17 +247,22 @@ struct AltStack {
 CSEHException::CSEHException(std::uint32_t code_, const ExceptionRecord& record_, const mcontext_t& context_)
     : code(code_), record(record_), context(context_) {}
 
-const char* CSEHException::what() const noexcept { return "hardware fault in a guarded scope"; }
+const char* CSEHException::what() const noexcept {
+    return "hardware fault in a guarded scope";
+}
 
 void installSehTranslator() {
     installHandlers();
     thread_local AltStack alt;
-    if (alt.memory) return;
+    if (alt.memory)
+        return;
     stack_t current{};
-    if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return;  // one exists
+    if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
+        return;  // one exists
     constexpr std::size_t kSize = 64 * 1024;
     void* memory = std::malloc(kSize);
-    if (!memory) return;
+    if (!memory)
+        return;
     stack_t stack{};
     stack.ss_sp = memory;
     stack.ss_size = kSize;
@@ -252,13 +273,16 @@ void installSehTranslator() {
     alt.memory = memory;
 }
 
-std::filesystem::path crashReportPath() { return platform::dataDir() / "Error.tmp"; }
+std::filesystem::path crashReportPath() {
+    return platform::dataDir() / "Error.tmp";
+}
 
 void installCrashHandler() {
     std::string path = crashReportPath().string();
     std::snprintf(g_report_path, sizeof g_report_path, "%s", path.c_str());
     std::string text = getText("ExceptInfo");
-    if (text.empty()) text = "The program stopped unexpectedly (code %x, address %x).";
+    if (text.empty())
+        text = "The program stopped unexpectedly (code %x, address %x).";
     std::snprintf(g_except_text, sizeof g_except_text, "%s", text.c_str());
     installHandlers();
     installSehTranslator();

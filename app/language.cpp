@@ -57,27 +57,58 @@ struct LcidLanguage {
 
 // The system-locale column: which locales start in which language.
 constexpr LcidLanguage kSystemLcids[] = {
-    {2070, L::Portuguese}, {1036, L::French},  {1049, L::Russian}, {1041, L::Japanese},
-    {1028, L::ChineseTraditional}, {2052, L::ChineseTraditional}, {1053, L::Swedish},
-    {1057, L::Indonesian}, {1031, L::German},  {1034, L::Spanish}, {3082, L::Spanish},
-    {1032, L::Greek},      {1055, L::Turkish}, {1042, L::Korean},  {1040, L::Italian},
-    {1043, L::Dutch},      {1045, L::Polish},  {1029, L::Czech},   {1048, L::Romanian},
-    {1038, L::Hungarian},  {1030, L::Danish},
+    {2070, L::Portuguese},
+    {1036, L::French},
+    {1049, L::Russian},
+    {1041, L::Japanese},
+    {1028, L::ChineseTraditional},
+    {2052, L::ChineseTraditional},
+    {1053, L::Swedish},
+    {1057, L::Indonesian},
+    {1031, L::German},
+    {1034, L::Spanish},
+    {3082, L::Spanish},
+    {1032, L::Greek},
+    {1055, L::Turkish},
+    {1042, L::Korean},
+    {1040, L::Italian},
+    {1043, L::Dutch},
+    {1045, L::Polish},
+    {1029, L::Czech},
+    {1048, L::Romanian},
+    {1038, L::Hungarian},
+    {1030, L::Danish},
 };
 
 // The table for LCIDs kept in the configuration stores; it differs from the
 // system-locale column on purpose (2052 means Simplified Chinese here, Arabic and
 // Hebrew are reachable, Hungarian and Danish are stored as their language ids).
 constexpr LcidLanguage kConfigLcids[] = {
-    {1028, L::ChineseTraditional}, {2052, L::ChineseSimplified}, {1029, L::Czech},
-    {1031, L::German},   {1032, L::Greek},    {1034, L::Spanish},  {1036, L::French},
-    {1037, L::Hebrew},   {1040, L::Italian},  {1041, L::Japanese}, {1042, L::Korean},
-    {1043, L::Dutch},    {1045, L::Polish},   {1046, L::Portuguese}, {2070, L::Portuguese},
-    {1048, L::Romanian}, {1049, L::Russian},  {1053, L::Swedish},  {1055, L::Turkish},
-    {1057, L::Indonesian}, {12504, L::Hungarian}, {12524, L::Danish},
+    {1028, L::ChineseTraditional},
+    {2052, L::ChineseSimplified},
+    {1029, L::Czech},
+    {1031, L::German},
+    {1032, L::Greek},
+    {1034, L::Spanish},
+    {1036, L::French},
+    {1037, L::Hebrew},
+    {1040, L::Italian},
+    {1041, L::Japanese},
+    {1042, L::Korean},
+    {1043, L::Dutch},
+    {1045, L::Polish},
+    {1046, L::Portuguese},
+    {2070, L::Portuguese},
+    {1048, L::Romanian},
+    {1049, L::Russian},
+    {1053, L::Swedish},
+    {1055, L::Turkish},
+    {1057, L::Indonesian},
+    {12504, L::Hungarian},
+    {12524, L::Danish},
 };
 
-constexpr int kArabicLcids[] = {1025, 2049, 3073, 4097,  5121,  6145,  7169,  8193,
+constexpr int kArabicLcids[] = {1025, 2049,  3073,  4097,  5121,  6145,  7169,  8193,
                                 9217, 10241, 11265, 12289, 13313, 14337, 15361, 16385};
 
 struct LocaleLcid {
@@ -88,17 +119,17 @@ struct LocaleLcid {
 
 // Windows LCIDs of POSIX locale names, for the languages the program knows about.
 constexpr LocaleLcid kLocaleLcids[] = {
-    {"en", "", 1033},   {"pt", "", 2070},   {"pt", "PT", 2070}, {"pt", "BR", 1046}, {"fr", "", 1036},
-    {"fr", "BE", 2060}, {"fr", "CA", 3084}, {"fr", "CH", 4108}, {"ar", "", 1025},   {"ar", "SA", 1025},
-    {"ar", "IQ", 2049}, {"ar", "EG", 3073}, {"ar", "LY", 4097}, {"ar", "DZ", 5121}, {"ar", "MA", 6145},
-    {"ar", "TN", 7169}, {"ar", "OM", 8193}, {"ar", "YE", 9217}, {"ar", "SY", 10241}, {"ar", "JO", 11265},
+    {"en", "", 1033},    {"pt", "", 2070},    {"pt", "PT", 2070},  {"pt", "BR", 1046},  {"fr", "", 1036},
+    {"fr", "BE", 2060},  {"fr", "CA", 3084},  {"fr", "CH", 4108},  {"ar", "", 1025},    {"ar", "SA", 1025},
+    {"ar", "IQ", 2049},  {"ar", "EG", 3073},  {"ar", "LY", 4097},  {"ar", "DZ", 5121},  {"ar", "MA", 6145},
+    {"ar", "TN", 7169},  {"ar", "OM", 8193},  {"ar", "YE", 9217},  {"ar", "SY", 10241}, {"ar", "JO", 11265},
     {"ar", "LB", 12289}, {"ar", "KW", 13313}, {"ar", "AE", 14337}, {"ar", "BH", 15361}, {"ar", "QA", 16385},
-    {"ru", "", 1049},   {"ja", "", 1041},   {"zh", "", 2052},   {"zh", "CN", 2052}, {"zh", "SG", 4100},
-    {"zh", "TW", 1028}, {"zh", "HK", 3076}, {"zh", "MO", 5124}, {"sv", "", 1053},   {"sv", "FI", 2077},
-    {"id", "", 1057},   {"de", "", 1031},   {"de", "CH", 2055}, {"de", "AT", 3079}, {"de", "LU", 4103},
-    {"es", "", 3082},   {"es", "MX", 2058}, {"el", "", 1032},   {"tr", "", 1055},   {"he", "", 1037},
-    {"iw", "", 1037},   {"ko", "", 1042},   {"it", "", 1040},   {"it", "CH", 2064}, {"nl", "", 1043},
-    {"nl", "BE", 2067}, {"pl", "", 1045},   {"cs", "", 1029},   {"ro", "", 1048},   {"hu", "", 1038},
+    {"ru", "", 1049},    {"ja", "", 1041},    {"zh", "", 2052},    {"zh", "CN", 2052},  {"zh", "SG", 4100},
+    {"zh", "TW", 1028},  {"zh", "HK", 3076},  {"zh", "MO", 5124},  {"sv", "", 1053},    {"sv", "FI", 2077},
+    {"id", "", 1057},    {"de", "", 1031},    {"de", "CH", 2055},  {"de", "AT", 3079},  {"de", "LU", 4103},
+    {"es", "", 3082},    {"es", "MX", 2058},  {"el", "", 1032},    {"tr", "", 1055},    {"he", "", 1037},
+    {"iw", "", 1037},    {"ko", "", 1042},    {"it", "", 1040},    {"it", "CH", 2064},  {"nl", "", 1043},
+    {"nl", "BE", 2067},  {"pl", "", 1045},    {"cs", "", 1029},    {"ro", "", 1048},    {"hu", "", 1038},
     {"da", "", 1030},
 };
 
@@ -106,13 +137,15 @@ std::atomic<std::uint16_t> g_current_language{0};
 
 const LanguageInfo* findInfo(LanguageId id) {
     for (const auto& info : kLanguages)
-        if (info.id == id) return &info;
+        if (info.id == id)
+            return &info;
     return nullptr;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -124,7 +157,8 @@ public:
     std::optional<std::u16string> lookup(const std::filesystem::path& file, std::string_view section,
                                          std::u16string_view key) {
         std::optional<std::string> bytes = readWholeFile(file);
-        if (!bytes) return std::nullopt;
+        if (!bytes)
+            return std::nullopt;
         std::lock_guard lock(mutex_);
         Entry& entry = files_[file.string()];
         if (entry.bytes != *bytes) {
@@ -134,10 +168,12 @@ public:
         auto it = entry.sections.find(section);
         if (it == entry.sections.end()) {
             std::optional<std::u16string> text;
-            if (auto stream = readLanguageStreamFrom(entry.bytes, section)) text = decodeLanguageStream(*stream);
+            if (auto stream = readLanguageStreamFrom(entry.bytes, section))
+                text = decodeLanguageStream(*stream);
             it = entry.sections.emplace(std::string(section), std::move(text)).first;
         }
-        if (!it->second) return std::nullopt;
+        if (!it->second)
+            return std::nullopt;
         return findLanguageEntry(*it->second, key);
     }
 
@@ -147,7 +183,8 @@ private:
 
     static std::optional<std::string> readWholeFile(const std::filesystem::path& file) {
         int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return std::nullopt;
+        if (fd < 0)
+            return std::nullopt;
         std::optional<std::string> result;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileBytes) {
@@ -155,8 +192,10 @@ private:
             std::size_t got = 0;
             while (got < data.size()) {
                 ssize_t n = ::read(fd, data.data() + got, data.size() - got);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
                 got += static_cast<std::size_t>(n);
             }
             data.resize(got);
@@ -181,45 +220,61 @@ LanguageFileCache& fileCache() {
 
 }  // namespace
 
-std::span<const LanguageInfo> languageTable() { return kLanguages; }
+std::span<const LanguageInfo> languageTable() {
+    return kLanguages;
+}
 
 const LanguageInfo& languageInfo(LanguageId id) {
     const LanguageInfo* info = findInfo(id);
     return info ? *info : kLanguages[0];
 }
 
-std::string_view languageFileName(LanguageId id) { return languageInfo(id).file; }
-std::string_view skinArchiveName(LanguageId id) { return languageInfo(id).skin_archive; }
-std::string_view languageCode(LanguageId id) { return languageInfo(id).code; }
+std::string_view languageFileName(LanguageId id) {
+    return languageInfo(id).file;
+}
+std::string_view skinArchiveName(LanguageId id) {
+    return languageInfo(id).skin_archive;
+}
+std::string_view languageCode(LanguageId id) {
+    return languageInfo(id).code;
+}
 
 std::string_view menuItemName(LanguageId id) {
     const LanguageInfo* info = findInfo(id);
     return info ? info->menu_item : std::string_view{};
 }
 
-bool isRightToLeft(LanguageId id) { return id == L::Arabic || id == L::Hebrew; }
+bool isRightToLeft(LanguageId id) {
+    return id == L::Arabic || id == L::Hebrew;
+}
 
 LanguageId languageFromSystemLcid(int lcid) {
     for (const auto& e : kSystemLcids)
-        if (e.lcid == lcid) return e.id;
+        if (e.lcid == lcid)
+            return e.id;
     return L::English;
 }
 
 int lcidFromLocaleName(std::string_view locale) {
     // language[_territory][.codeset][@modifier]
     std::size_t stop = locale.find_first_of(".@");
-    if (stop != std::string_view::npos) locale = locale.substr(0, stop);
+    if (stop != std::string_view::npos)
+        locale = locale.substr(0, stop);
     std::string_view language = locale, territory;
     if (std::size_t us = locale.find_first_of("_-"); us != std::string_view::npos) {
         language = locale.substr(0, us);
         territory = locale.substr(us + 1);
     }
-    if (language.empty() || equalsNoCase(locale, "C") || equalsNoCase(locale, "POSIX")) return 0;
+    if (language.empty() || equalsNoCase(locale, "C") || equalsNoCase(locale, "POSIX"))
+        return 0;
     int fallback = 0;
     for (const auto& e : kLocaleLcids) {
-        if (!equalsNoCase(e.language, language)) continue;
-        if (!territory.empty() && equalsNoCase(e.territory, territory)) return e.lcid;
-        if (e.territory.empty()) fallback = e.lcid;
+        if (!equalsNoCase(e.language, language))
+            continue;
+        if (!territory.empty() && equalsNoCase(e.territory, territory))
+            return e.lcid;
+        if (e.territory.empty())
+            fallback = e.lcid;
     }
     return fallback;
 }
@@ -227,17 +282,20 @@ int lcidFromLocaleName(std::string_view locale) {
 LanguageId languageFromSystem() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
-        if (value && *value) return languageFromSystemLcid(lcidFromLocaleName(value));
+        if (value && *value)
+            return languageFromSystemLcid(lcidFromLocaleName(value));
     }
     return L::English;
 }
 
 LanguageId languageFromLcid(int lcid, LanguageId current) {
-    if (lcid == 0) return current;
+    if (lcid == 0)
+        return current;
     if (std::find(std::begin(kArabicLcids), std::end(kArabicLcids), lcid) != std::end(kArabicLcids))
         return L::Arabic;
     for (const auto& e : kConfigLcids)
-        if (e.lcid == lcid) return e.id;
+        if (e.lcid == lcid)
+            return e.id;
     return L::English;
 }
 
@@ -252,9 +310,11 @@ LanguageId startupLanguage() {
 }
 
 std::optional<LanguageId> languageFromMenuItem(std::string_view item_name) {
-    if (item_name.empty()) return std::nullopt;
+    if (item_name.empty())
+        return std::nullopt;
     for (const auto& info : kLanguages)
-        if (!info.menu_item.empty() && equalsNoCase(info.menu_item, item_name)) return info.id;
+        if (!info.menu_item.empty() && equalsNoCase(info.menu_item, item_name))
+            return info.id;
     return std::nullopt;
 }
 
@@ -295,11 +355,15 @@ std::string fillTextFormat(std::string_view format, std::span<const std::string>
         }
         // A conversion: optional flags, width, precision and length, then the type.
         std::size_t j = i + 1;
-        while (j < format.size() && std::string_view("-+ #0123456789.").find(format[j]) != std::string_view::npos)
+        while (j < format.size() &&
+               std::string_view("-+ #0123456789.").find(format[j]) != std::string_view::npos)
             ++j;
-        while (j < format.size() && std::string_view("hlLqjzt").find(format[j]) != std::string_view::npos) ++j;
-        if (j < format.size() && std::string_view("sSdiuxXcCpfgeE").find(format[j]) != std::string_view::npos) {
-            if (next < args.size()) out += args[next];
+        while (j < format.size() && std::string_view("hlLqjzt").find(format[j]) != std::string_view::npos)
+            ++j;
+        if (j < format.size() &&
+            std::string_view("sSdiuxXcCpfgeE").find(format[j]) != std::string_view::npos) {
+            if (next < args.size())
+                out += args[next];
             ++next;
             i = j;
         } else {

@@ -4,9 +4,9 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input-stdio.h>
-#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
 #include <cstdint>
@@ -55,7 +55,8 @@ template <class T>
 struct GObjectRef {
     T* p = nullptr;
     ~GObjectRef() {
-        if (p) g_object_unref(p);
+        if (p)
+            g_object_unref(p);
     }
 };
 
@@ -155,17 +156,21 @@ std::optional<std::u16string> findLanguageEntry(std::u16string_view text, std::u
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find(u'\0', pos);
-        if (end == std::u16string_view::npos) end = text.size();  // a last entry cut by the size limit
-        if (end == pos) break;                                     // the empty entry ends the sequence
+        if (end == std::u16string_view::npos)
+            end = text.size();  // a last entry cut by the size limit
+        if (end == pos)
+            break;  // the empty entry ends the sequence
         std::u16string_view entry = text.substr(pos, end - pos);
         pos = end + 1;
         std::size_t eq = entry.find(u'=');
-        if (eq == std::u16string_view::npos || entry.substr(0, eq) != key) continue;
+        if (eq == std::u16string_view::npos || entry.substr(0, eq) != key)
+            continue;
         std::u16string_view value = entry.substr(eq + 1);
         if (value.size() > kLanguageValueMaxUnits) {
             std::size_t cut = kLanguageValueMaxUnits;
             // Never leave half of a surrogate pair behind.
-            if (value[cut - 1] >= 0xD800 && value[cut - 1] <= 0xDBFF) --cut;
+            if (value[cut - 1] >= 0xD800 && value[cut - 1] <= 0xDBFF)
+                --cut;
             value = value.substr(0, cut);
         }
         return std::u16string(value);
@@ -176,7 +181,8 @@ std::optional<std::u16string> findLanguageEntry(std::u16string_view text, std::u
 bool writeLanguageFile(const std::filesystem::path& file, const std::vector<LanguageSection>& sections,
                        std::string* error) {
     auto fail = [error](std::string message) {
-        if (error) *error = std::move(message);
+        if (error)
+            *error = std::move(message);
         return false;
     };
     std::vector<std::string> streams;
@@ -201,20 +207,25 @@ bool writeLanguageFile(const std::filesystem::path& file, const std::vector<Lang
     GObjectRef<GsfOutput> sink{gsf_output_stdio_new(file.c_str(), &gerr)};
     if (!sink.p) {
         std::string message = gerr ? gerr->message : "cannot create file";
-        if (gerr) g_error_free(gerr);
+        if (gerr)
+            g_error_free(gerr);
         return fail(file.string() + ": " + message);
     }
     GObjectRef<GsfOutfile> ole{gsf_outfile_msole_new(sink.p)};
     bool ok = ole.p != nullptr;
     for (std::size_t i = 0; ok && i < sections.size(); ++i) {
         GObjectRef<GsfOutput> child{gsf_outfile_new_child(ole.p, sections[i].name.c_str(), FALSE)};
-        ok = child.p && gsf_output_write(child.p, streams[i].size(),
-                                         reinterpret_cast<const guint8*>(streams[i].data())) &&
+        ok = child.p &&
+             gsf_output_write(child.p, streams[i].size(),
+                              reinterpret_cast<const guint8*>(streams[i].data())) &&
              gsf_output_close(child.p);
     }
-    if (ole.p) ok = gsf_output_close(GSF_OUTPUT(ole.p)) && ok;
-    if (!gsf_output_is_closed(sink.p)) ok = gsf_output_close(sink.p) && ok;
-    if (!ok) return fail(file.string() + ": write failed");
+    if (ole.p)
+        ok = gsf_output_close(GSF_OUTPUT(ole.p)) && ok;
+    if (!gsf_output_is_closed(sink.p))
+        ok = gsf_output_close(sink.p) && ok;
+    if (!ok)
+        return fail(file.string() + ": write failed");
     return true;
 }
 
@@ -222,15 +233,19 @@ namespace {
 
 std::optional<std::string> readStream(GsfInput* input, std::string_view section) {
     GObjectRef<GsfInfile> ole{gsf_infile_msole_new(input, nullptr)};
-    if (!ole.p) return std::nullopt;
+    if (!ole.p)
+        return std::nullopt;
     std::string name(section);
     GObjectRef<GsfInput> stream{gsf_infile_child_by_name(ole.p, name.c_str())};
-    if (!stream.p) return std::nullopt;
+    if (!stream.p)
+        return std::nullopt;
     gsf_off_t size = gsf_input_size(stream.p);
-    if (size < 0) return std::nullopt;
+    if (size < 0)
+        return std::nullopt;
     std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(size), kLanguageStreamMaxBytes);
     std::string bytes(n, '\0');
-    if (n > 0 && !gsf_input_read(stream.p, n, reinterpret_cast<guint8*>(bytes.data()))) return std::nullopt;
+    if (n > 0 && !gsf_input_read(stream.p, n, reinterpret_cast<guint8*>(bytes.data())))
+        return std::nullopt;
     return bytes;
 }
 
@@ -239,16 +254,17 @@ std::optional<std::string> readStream(GsfInput* input, std::string_view section)
 std::optional<std::string> readLanguageStream(const std::filesystem::path& file, std::string_view section) {
     ensureGsf();
     GObjectRef<GsfInput> input{gsf_input_stdio_new(file.c_str(), nullptr)};
-    if (!input.p) return std::nullopt;
+    if (!input.p)
+        return std::nullopt;
     return readStream(input.p, section);
 }
 
 std::optional<std::string> readLanguageStreamFrom(std::string_view file_bytes, std::string_view section) {
     ensureGsf();
-    GObjectRef<GsfInput> input{
-        gsf_input_memory_new(reinterpret_cast<const guint8*>(file_bytes.data()),
-                             static_cast<gsf_off_t>(file_bytes.size()), FALSE)};
-    if (!input.p) return std::nullopt;
+    GObjectRef<GsfInput> input{gsf_input_memory_new(reinterpret_cast<const guint8*>(file_bytes.data()),
+                                                    static_cast<gsf_off_t>(file_bytes.size()), FALSE)};
+    if (!input.p)
+        return std::nullopt;
     return readStream(input.p, section);
 }
 

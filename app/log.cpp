@@ -32,8 +32,10 @@ std::string vformat(const char* format, va_list args) {
     va_copy(copy, args);
     int n = std::vsnprintf(small, sizeof small, format, copy);
     va_end(copy);
-    if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
+    if (n < 0)
+        return {};
+    if (static_cast<std::size_t>(n) < sizeof small)
+        return std::string(small, static_cast<std::size_t>(n));
     std::string big(static_cast<std::size_t>(n) + 1, '\0');
     std::vsnprintf(big.data(), big.size(), format, args);
     big.resize(static_cast<std::size_t>(n));
@@ -44,7 +46,8 @@ std::string vformat(const char* format, va_list args) {
 void cutMessage(std::string& text) {
     std::size_t chars = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            continue;
         if (chars++ == kLogMessageMaxChars) {
             text.resize(i);
             return;
@@ -53,9 +56,11 @@ void cutMessage(std::string& text) {
 }
 
 void writeDebug(std::string message) {
-    if (!debugLogEnabled()) return;
+    if (!debugLogEnabled())
+        return;
     cutMessage(message);
-    if (message.empty() || message.back() != '\n') message += '\n';
+    if (message.empty() || message.back() != '\n')
+        message += '\n';
     // One write, so lines of several threads do not mix.
     (void)!::write(STDERR_FILENO, message.data(), message.size());
 }
@@ -68,7 +73,8 @@ bool debugLogEnabled() {
 }
 
 void debugLog(const char* format, ...) {
-    if (!debugLogEnabled()) return;
+    if (!debugLogEnabled())
+        return;
     va_list args;
     va_start(args, format);
     std::string message = vformat(format, args);
@@ -77,7 +83,8 @@ void debugLog(const char* format, ...) {
 }
 
 void debugLogError(int error) {
-    if (error == -1) error = errno;
+    if (error == -1)
+        error = errno;
     char buffer[256];
     // The GNU strerror_r returns the text, which may not be in `buffer`.
     const char* text = strerror_r(error, buffer, sizeof buffer);
@@ -98,7 +105,8 @@ std::string formatLogLine(const std::tm& local, std::string_view message) {
 
 bool appendExclusive(const std::filesystem::path& file, std::string_view bytes) {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     // Not waiting is the rule: a busy log costs a line, never a stalled worker.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -108,7 +116,8 @@ bool appendExclusive(const std::filesystem::path& file, std::string_view bytes) 
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             ok = false;
             break;
@@ -130,13 +139,16 @@ void fileLog(const char* format, ...) {
     appendExclusive(logPath(), formatLogLine(local, message));
 }
 
-void fileLogRaw(std::string_view text) { appendExclusive(logPath(), text); }
+void fileLogRaw(std::string_view text) {
+    appendExclusive(logPath(), text);
+}
 
 void setLogPath(const std::filesystem::path& path) {
     std::string text = path.string();
     if (text.size() > kLogPathMaxChars) {
         std::size_t cut = kLogPathMaxChars;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
         text.resize(cut);
     }
     auto& state = logPathState();
@@ -148,7 +160,8 @@ std::filesystem::path logPath() {
     {
         auto& state = logPathState();
         std::lock_guard lock(state.mutex);
-        if (!state.path.empty()) return state.path;
+        if (!state.path.empty())
+            return state.path;
     }
     return platform::workDir() / "ftlog.log";
 }

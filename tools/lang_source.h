@@ -17,10 +17,10 @@ namespace tools {
 // line lies outside a section, has no '=' or an empty key, or repeats a key of its
 // section (which would hide the second value for good).
 std::optional<std::vector<app::LanguageSection>> parseLanguageSource(std::string_view text,
-                                                                    const std::string& file_name,
-                                                                    std::string* error);
+                                                                     const std::string& file_name,
+                                                                     std::string* error);
 std::optional<std::vector<app::LanguageSection>> readLanguageSource(const std::filesystem::path& file,
-                                                                   std::string* error);
+                                                                    std::string* error);
 
 // The first value of `key` in section `section`, or nothing.
 std::optional<std::string> findValue(const std::vector<app::LanguageSection>& sections,

@@ -5,9 +5,9 @@
 #include "platform/folders.h"
 #include "test_support.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,10 +27,18 @@ namespace {
 int* volatile g_null = nullptr;
 volatile int g_zero = 0;
 
-NO_SANITIZE void writeThroughNull() { *g_null = 42; }
-NO_SANITIZE void writeAt(int* p) { *static_cast<volatile int*>(p) = 1; }
-NO_SANITIZE int divideByZero() { return 7 / g_zero; }
-NO_SANITIZE void illegalInstruction() { __builtin_trap(); }
+NO_SANITIZE void writeThroughNull() {
+    *g_null = 42;
+}
+NO_SANITIZE void writeAt(int* p) {
+    *static_cast<volatile int*>(p) = 1;
+}
+NO_SANITIZE int divideByZero() {
+    return 7 / g_zero;
+}
+NO_SANITIZE void illegalInstruction() {
+    __builtin_trap();
+}
 
 }  // namespace
 
@@ -127,12 +135,14 @@ TEST(GuardedScope, NestedScopesAndThreadsKeepTheirOwnFaults) {
                 try {
                     app::runGuarded([&] { writeAt(where); });
                 } catch (const app::CSEHException& e) {
-                    if (e.address() == reinterpret_cast<std::uintptr_t>(where)) ++ok;
+                    if (e.address() == reinterpret_cast<std::uintptr_t>(where))
+                        ++ok;
                 }
             }
         });
     }
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(ok.load(), 80);
 }
 

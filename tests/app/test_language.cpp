@@ -25,7 +25,9 @@ namespace {
 struct ProgramDir {
     TempDir dir;
     ScopedEnv env{"QUORIN_PROGRAM_DIR", dir.path().string()};
-    fs::path languageFile(LanguageId id) const { return dir.path() / "language" / std::string(app::languageFileName(id)); }
+    fs::path languageFile(LanguageId id) const {
+        return dir.path() / "language" / std::string(app::languageFileName(id));
+    }
     void write(LanguageId id, const std::vector<app::LanguageSection>& sections) const {
         fs::create_directories(dir.path() / "language");
         std::string error;
@@ -85,7 +87,8 @@ TEST(LanguageTable, ConfigurationLcids) {
     EXPECT_EQ(app::languageFromLcid(424242, LanguageId::Korean), LanguageId::English);
     // What the language menu writes back reads as the same language.
     for (const auto& info : app::languageTable())
-        EXPECT_EQ(app::languageFromLcid(app::lcidForLanguage(info.id), LanguageId::Korean), info.id) << info.name;
+        EXPECT_EQ(app::languageFromLcid(app::lcidForLanguage(info.id), LanguageId::Korean), info.id)
+            << info.name;
 }
 
 TEST(LanguageTable, StartupPrecedenceFromTheStores) {
@@ -140,12 +143,16 @@ TEST(LanguageMenu, PromptsOnlyForAnotherLanguage) {
     int asked = 0, restarted = 0;
     std::vector<LanguageId> written, rechecked;
     bool answer = false;
-    app::LanguageMenuActions actions{
-        [&] { ++asked; return answer; }, [&](LanguageId id) { written.push_back(id); },
-        [&] { ++restarted; }, [&](LanguageId id) { rechecked.push_back(id); }};
+    app::LanguageMenuActions actions{[&] {
+                                         ++asked;
+                                         return answer;
+                                     },
+                                     [&](LanguageId id) { written.push_back(id); }, [&] { ++restarted; },
+                                     [&](LanguageId id) { rechecked.push_back(id); }};
 
     EXPECT_EQ(app::onLanguageMenu("menuFR", LanguageId::French, actions), app::LanguageMenuResult::Unchanged);
-    EXPECT_EQ(app::onLanguageMenu("menuAbout", LanguageId::French, actions), app::LanguageMenuResult::Ignored);
+    EXPECT_EQ(app::onLanguageMenu("menuAbout", LanguageId::French, actions),
+              app::LanguageMenuResult::Ignored);
     EXPECT_EQ(asked, 0);
 
     EXPECT_EQ(app::onLanguageMenu("menude", LanguageId::French, actions), app::LanguageMenuResult::Declined);
@@ -154,7 +161,8 @@ TEST(LanguageMenu, PromptsOnlyForAnotherLanguage) {
     EXPECT_EQ(rechecked, std::vector<LanguageId>{LanguageId::French});
 
     answer = true;
-    EXPECT_EQ(app::onLanguageMenu("menuDK", LanguageId::French, actions), app::LanguageMenuResult::Restarting);
+    EXPECT_EQ(app::onLanguageMenu("menuDK", LanguageId::French, actions),
+              app::LanguageMenuResult::Restarting);
     EXPECT_EQ(written, std::vector<LanguageId>{LanguageId::Danish});
     EXPECT_EQ(restarted, 1);
 }
@@ -164,16 +172,15 @@ TEST(LanguageFile, LookupRules) {
     CurrentLanguage current(LanguageId::German);
     std::string long_value(300, 'x');
     std::string emoji_cut = std::string(258, 'y') + "\xF0\x9F\x98\x80";  // a pair across the 259 limit
-    program.write(LanguageId::German,
-                  {{"Text",
-                    {{"Greeting", "Hallo"},
-                     {"Greeting", "second"},
-                     {"greeting", "lower"},
-                     {"Long", long_value},
-                     {"Pair", emoji_cut},
-                     {"Empty", ""},
-                     {"Umlaut", "Größe – 大小"}}},
-                   {"Message", {{"Title", "Konverter"}}}});
+    program.write(LanguageId::German, {{"Text",
+                                        {{"Greeting", "Hallo"},
+                                         {"Greeting", "second"},
+                                         {"greeting", "lower"},
+                                         {"Long", long_value},
+                                         {"Pair", emoji_cut},
+                                         {"Empty", ""},
+                                         {"Umlaut", "Größe – 大小"}}},
+                                       {"Message", {{"Title", "Konverter"}}}});
     EXPECT_EQ(app::getText("Greeting"), "Hallo");
     EXPECT_EQ(app::getText("greeting"), "lower");
     EXPECT_EQ(app::getText("Long"), std::string(259, 'x'));
@@ -192,7 +199,8 @@ TEST(LanguageFile, LookupRules) {
 TEST(LanguageFile, StreamWalkIsSafeOnOddContent) {
     // Entries without '=' are skipped, the empty entry ends the walk, and a stream cut
     // at the size limit still ends its last entry cleanly.
-    std::u16string text = std::u16string(u"noequals") + u'\0' + u"Key=first" + u'\0' + u'\0' + u"Late=x" + u'\0';
+    std::u16string text =
+        std::u16string(u"noequals") + u'\0' + u"Key=first" + u'\0' + u'\0' + u"Late=x" + u'\0';
     EXPECT_EQ(app::findLanguageEntry(text, u"Key"), u"first");
     EXPECT_FALSE(app::findLanguageEntry(text, u"Late"));
     EXPECT_FALSE(app::findLanguageEntry(text, u"noequals"));
@@ -245,7 +253,8 @@ TEST(LanguageFile, ThousandLookupsAreFast) {
     ProgramDir program;
     CurrentLanguage current(LanguageId::English);
     std::vector<std::pair<std::string, std::string>> entries;
-    for (int i = 0; i < 400; ++i) entries.emplace_back("Key" + std::to_string(i), "Some text number " + std::to_string(i));
+    for (int i = 0; i < 400; ++i)
+        entries.emplace_back("Key" + std::to_string(i), "Some text number " + std::to_string(i));
     program.write(LanguageId::English, {{"Text", entries}});
 
     using clock = std::chrono::steady_clock;
@@ -256,7 +265,8 @@ TEST(LanguageFile, ThousandLookupsAreFast) {
 
     t0 = clock::now();
     std::size_t found = 0;
-    for (int i = 0; i < 1000; ++i) found += !app::getText("Key" + std::to_string(i % 400)).empty();
+    for (int i = 0; i < 1000; ++i)
+        found += !app::getText("Key" + std::to_string(i % 400)).empty();
     auto thousand = clock::now() - t0;
     EXPECT_EQ(found, 1000u);
     EXPECT_LT(thousand, std::chrono::seconds(1));
@@ -307,21 +317,42 @@ TEST(SkinSelect, ArchiveOfTheLanguageOrNothing) {
 // every text the program asks for.
 TEST(ShippedLanguage, EnglishFileIsCompleteAndReadableByOtherTools) {
     fs::path file = fs::path(QUORIN_TEST_PROGRAM_DIR) / "language" / "en.dat";
-    if (!fs::exists(file)) GTEST_SKIP() << "language files not built (tools module off)";
+    if (!fs::exists(file))
+        GTEST_SKIP() << "language files not built (tools module off)";
     for (const auto& key : app::allMessageKeys())
         EXPECT_FALSE(app::getTextFrom(file, key.decode(), "Message").empty()) << key.decode();
-    for (const char* key : {"ProductName", "SkinLost", "ExceptInfo", "MergeFileName", "FilterVideo",
-                            "FilterAudio", "BtnConverTxt", "BtnExtractTxt", "BtnMergeTxt", "FormatOriginText",
-                            "CompressFormatOriginText", "CompressLowText", "CompressMidText", "CompressHighText",
-                            "TextVideoInfo1", "TextVideoInfo2", "TextVideoInfo3", "TextVideoInfo4",
-                            "TextVideoInfo8", "TextVideoInfo9", "TextVideoInfo11", "Feedback", "Information"})
+    for (const char* key : {"ProductName",
+                            "SkinLost",
+                            "ExceptInfo",
+                            "MergeFileName",
+                            "FilterVideo",
+                            "FilterAudio",
+                            "BtnConverTxt",
+                            "BtnExtractTxt",
+                            "BtnMergeTxt",
+                            "FormatOriginText",
+                            "CompressFormatOriginText",
+                            "CompressLowText",
+                            "CompressMidText",
+                            "CompressHighText",
+                            "TextVideoInfo1",
+                            "TextVideoInfo2",
+                            "TextVideoInfo3",
+                            "TextVideoInfo4",
+                            "TextVideoInfo8",
+                            "TextVideoInfo9",
+                            "TextVideoInfo11",
+                            "Feedback",
+                            "Information"})
         EXPECT_FALSE(app::getTextFrom(file, key).empty()) << key;
-    for (const char* key : {"Title", "Error", "RestartApp", "MergeNeed2Video", "NoSupport", "TransformSuccess",
-                            "ErrWhenRunUpdateInstallFile", "DownloadFailure", "BitRateTooLog", "FPSTooLog"})
+    for (const char* key :
+         {"Title", "Error", "RestartApp", "MergeNeed2Video", "NoSupport", "TransformSuccess",
+          "ErrWhenRunUpdateInstallFile", "DownloadFailure", "BitRateTooLog", "FPSTooLog"})
         EXPECT_FALSE(app::getTextFrom(file, key, "Message").empty()) << key;
 
     auto listing = testsupport::runTool({"gsf", "list", file.string()});
-    if (listing.exit_code < 0) GTEST_SKIP() << "gsf (libgsf-bin) not installed";
+    if (listing.exit_code < 0)
+        GTEST_SKIP() << "gsf (libgsf-bin) not installed";
     EXPECT_EQ(listing.exit_code, 0) << listing.output;
     EXPECT_NE(listing.output.find("Text"), std::string::npos) << listing.output;
     EXPECT_NE(listing.output.find("Message"), std::string::npos) << listing.output;

@@ -3,9 +3,9 @@
 #include "app/log.h"
 #include "test_support.h"
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <regex>
@@ -51,7 +51,8 @@ TEST(LogLine, StampWithoutLeadingZerosThenHyphenAndCrLf) {
     t.tm_sec = 58;
     // Long messages are cut to 512 characters, never inside a character.
     std::string ae;
-    for (int i = 0; i < 600; ++i) ae += "\xC3\xA4";
+    for (int i = 0; i < 600; ++i)
+        ae += "\xC3\xA4";
     std::string line = app::formatLogLine(t, ae);
     EXPECT_EQ(line.substr(0, 16), "[12/31 23:59:58]");
     EXPECT_EQ(line.size(), 17 + 512 * 2 + 2);
@@ -65,7 +66,8 @@ TEST(FileLog, AppendsCreatesAgainAfterDeleteAndKeepsRawBytes) {
     app::fileLog("merged file %s missing", "a.mp4");
     app::fileLogRaw("raw\n");
     std::string text = readFile(log);
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(\[\d+/\d+ \d+:\d+:\d+\]-merged file a\.mp4 missing\r\nraw\n)")))
+    EXPECT_TRUE(
+        std::regex_match(text, std::regex(R"(\[\d+/\d+ \d+:\d+:\d+\]-merged file a\.mp4 missing\r\nraw\n)")))
         << text;
 
     fs::remove(log);
@@ -113,7 +115,8 @@ TEST(FileLog, ThreadsAndProcessesNeverMixWithinALine) {
         pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            for (int i = 0; i < kLines; ++i) app::fileLog("proc%d %d %s end", p, i, payload.c_str());
+            for (int i = 0; i < kLines; ++i)
+                app::fileLog("proc%d %d %s end", p, i, payload.c_str());
             ::_exit(0);
         }
         children.push_back(pid);
@@ -121,9 +124,11 @@ TEST(FileLog, ThreadsAndProcessesNeverMixWithinALine) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 3; ++t)
         threads.emplace_back([&, t] {
-            for (int i = 0; i < kLines; ++i) app::fileLog("thread%d %d %s end", t, i, payload.c_str());
+            for (int i = 0; i < kLines; ++i)
+                app::fileLog("thread%d %d %s end", t, i, payload.c_str());
         });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     for (pid_t pid : children) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -134,7 +139,8 @@ TEST(FileLog, ThreadsAndProcessesNeverMixWithinALine) {
     ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
     auto lines = splitLines(text);
     const std::regex shape(R"(\[\d+/\d+ \d+:\d+:\d+\]-(proc|thread)\d \d+ #{300} end)");
-    for (const auto& line : lines) ASSERT_TRUE(std::regex_match(line, shape)) << line;
+    for (const auto& line : lines)
+        ASSERT_TRUE(std::regex_match(line, shape)) << line;
     // Lines are lost under contention by design, but most get through.
     EXPECT_GT(lines.size(), 0u);
     EXPECT_LE(lines.size(), 5u * kLines);

@@ -62,9 +62,11 @@ TEST(Langpack, BuildsAFileThatGetTextReadsAndFailsLoudlyOnBadSources) {
 TEST(Skinpack, EncryptedArchiveWithTextsFilledIn) {
     TempDir dir;
     fs::path skin = dir / "skin";
-    writeFile(dir / "en.txt", "[Text]\nProductName=Tom & Jerry's <Converter>\n[Message]\nProductName=not this\n");
+    writeFile(dir / "en.txt",
+              "[Text]\nProductName=Tom & Jerry's <Converter>\n[Message]\nProductName=not this\n");
     fs::create_directories(skin / "default" / "images");
-    writeFile(skin / "skin.xml", "<Window><Label text=\"%{ProductName}\" tip=\"%{Unknown}\"/>%{unclosed</Window>");
+    writeFile(skin / "skin.xml",
+              "<Window><Label text=\"%{ProductName}\" tip=\"%{Unknown}\"/>%{unclosed</Window>");
     std::string png("\x89PNG\r\n\x1a\n\0\0%{ProductName}", 22);
     writeFile(skin / "default" / "images" / "logo.png", png);
 
@@ -73,8 +75,9 @@ TEST(Skinpack, EncryptedArchiveWithTextsFilledIn) {
     ASSERT_EQ(r.exit_code, 0) << r.output;
 
     const std::string password(app::kSkinArchivePassword);
-    EXPECT_EQ(unzipWith(password, archive, "skin.xml"),
-              "<Window><Label text=\"Tom &amp; Jerry&apos;s &lt;Converter&gt;\" tip=\"\"/>%{unclosed</Window>");
+    EXPECT_EQ(
+        unzipWith(password, archive, "skin.xml"),
+        "<Window><Label text=\"Tom &amp; Jerry&apos;s &lt;Converter&gt;\" tip=\"\"/>%{unclosed</Window>");
     EXPECT_EQ(unzipWith(password, archive, "default/images/logo.png"), png);  // not a layout: untouched
     // Without the password, or with a wrong one, nothing comes out.
     EXPECT_NE(runTool({"unzip", "-P", "wrong", "-p", archive.string(), "skin.xml"}).exit_code, 0);
@@ -92,7 +95,8 @@ TEST(Skinpack, EmptyOrMissingSkinFolderStillGivesAValidArchive) {
     TempDir dir;
     writeFile(dir / "en.txt", "[Text]\n");
     fs::path archive = dir / "skin_en.skin";
-    auto r = runTool({kTools + "/skinpack", (dir / "none").string(), (dir / "en.txt").string(), archive.string()});
+    auto r =
+        runTool({kTools + "/skinpack", (dir / "none").string(), (dir / "en.txt").string(), archive.string()});
     ASSERT_EQ(r.exit_code, 0) << r.output;
     EXPECT_EQ(unzipWith(std::string(app::kSkinArchivePassword), archive, "skin.info"), "language=en\n");
 }
@@ -100,7 +104,8 @@ TEST(Skinpack, EmptyOrMissingSkinFolderStillGivesAValidArchive) {
 // The archives of the build itself open with the password.
 TEST(Skinpack, BuiltArchivesOpenWithThePassword) {
     fs::path archive = fs::path(QUORIN_TEST_PROGRAM_DIR) / "skin" / "skin_en.skin";
-    if (!fs::exists(archive)) GTEST_SKIP() << "skin archives not built";
+    if (!fs::exists(archive))
+        GTEST_SKIP() << "skin archives not built";
     auto r = runTool({"unzip", "-P", std::string(app::kSkinArchivePassword), "-t", archive.string()});
     EXPECT_EQ(r.exit_code, 0) << r.output;
 }

@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     }
     std::filesystem::path out(argv[2]);
     std::error_code ec;
-    if (out.has_parent_path()) std::filesystem::create_directories(out.parent_path(), ec);
+    if (out.has_parent_path())
+        std::filesystem::create_directories(out.parent_path(), ec);
     if (!app::writeLanguageFile(out, *sections, &error)) {
         std::fprintf(stderr, "langpack: %s\n", error.c_str());
         return 1;

@@ -24,13 +24,26 @@ std::string xmlEscape(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            case '\n': out += "&#10;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -43,7 +56,8 @@ std::string fillLayout(std::string_view xml, const std::vector<app::LanguageSect
     while (true) {
         std::size_t open = xml.find("%{", pos);
         std::size_t close = open == std::string_view::npos ? open : xml.find('}', open + 2);
-        if (close == std::string_view::npos) break;
+        if (close == std::string_view::npos)
+            break;
         out.append(xml, pos, open - pos);
         std::string_view key = xml.substr(open + 2, close - open - 2);
         out += xmlEscape(tools::findValue(language, "Text", key).value_or(""));
@@ -55,7 +69,8 @@ std::string fillLayout(std::string_view xml, const std::vector<app::LanguageSect
 
 bool readAll(const fs::path& file, std::string& data) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
+    if (!in)
+        return false;
     std::ostringstream text;
     text << in.rdbuf();
     data = text.str();
@@ -91,8 +106,10 @@ int main(int argc, char** argv) {
     std::vector<fs::path> files;
     std::error_code ec, missing;
     if (fs::is_directory(skin_dir, missing)) {
-        for (auto it = fs::recursive_directory_iterator(skin_dir, ec); !ec && it != fs::end(it); it.increment(ec))
-            if (it->is_regular_file(ec)) files.push_back(it->path());
+        for (auto it = fs::recursive_directory_iterator(skin_dir, ec); !ec && it != fs::end(it);
+             it.increment(ec))
+            if (it->is_regular_file(ec))
+                files.push_back(it->path());
     }
     if (ec) {
         std::fprintf(stderr, "skinpack: %s: %s\n", skin_dir.c_str(), ec.message().c_str());
@@ -101,7 +118,8 @@ int main(int argc, char** argv) {
     std::sort(files.begin(), files.end());
 
     std::error_code ignored;
-    if (out.has_parent_path()) fs::create_directories(out.parent_path(), ignored);
+    if (out.has_parent_path())
+        fs::create_directories(out.parent_path(), ignored);
     const fs::path temp = out.string() + ".part";
     fs::remove(temp, ignored);
     int zerr = 0;
@@ -116,7 +134,8 @@ int main(int argc, char** argv) {
     auto add = [&](const std::string& name, std::string data) {
         contents.push_back(std::move(data));
         zip_source_t* source = zip_source_buffer(archive, contents.back().data(), contents.back().size(), 0);
-        if (!source) return false;
+        if (!source)
+            return false;
         zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
         if (index < 0) {
             zip_source_free(source);
@@ -135,7 +154,8 @@ int main(int argc, char** argv) {
             ok = false;
             break;
         }
-        if (endsWithXml(file)) data = fillLayout(data, *language);
+        if (endsWithXml(file))
+            data = fillLayout(data, *language);
         if (!add(fs::relative(file, skin_dir).generic_string(), std::move(data))) {
             std::fprintf(stderr, "skinpack: %s: %s\n", file.c_str(), zip_strerror(archive));
             ok = false;
@@ -144,7 +164,8 @@ int main(int argc, char** argv) {
     }
     // A ZIP without entries is not written at all; an empty skin folder still gets
     // a valid archive that names its language.
-    if (ok && files.empty()) ok = add("skin.info", "language=" + fs::path(argv[2]).stem().string() + "\n");
+    if (ok && files.empty())
+        ok = add("skin.info", "language=" + fs::path(argv[2]).stem().string() + "\n");
     if (!ok) {
         zip_discard(archive);
         return 1;
