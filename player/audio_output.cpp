@@ -44,13 +44,11 @@ int Player::audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int 
         wanted.channels = static_cast<Uint8>(plan.channels());
         wanted.freq = plan.rate();
         wanted.samples = static_cast<Uint16>(audioBufferSamples(wanted.freq));
-        audio_dev_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &spec,
-                                         SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-        if (audio_dev_) {
+        if (audio_->open(wanted, &spec)) {
             break;
         }
         av_log(nullptr, AV_LOG_WARNING, "SDL_OpenAudio (%d channels, %d Hz): %s\n", wanted.channels,
-               wanted.freq, SDL_GetError());
+               wanted.freq, audio_->error().c_str());
         if (!plan.advance()) {
             av_log(nullptr, AV_LOG_ERROR, "No more combinations to try, audio open failed\n");
             av_channel_layout_uninit(&layout);
@@ -60,16 +58,14 @@ int Player::audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int 
     av_channel_layout_uninit(&layout);
     if (spec.format != AUDIO_S16SYS) {
         av_log(nullptr, AV_LOG_ERROR, "SDL advised audio format %d is not supported!\n", spec.format);
-        SDL_CloseAudioDevice(audio_dev_);
-        audio_dev_ = 0;
+        audio_->close();
         return -1;
     }
     av_channel_layout_uninit(&tgt->ch_layout);
     av_channel_layout_default(&tgt->ch_layout, spec.channels);
     if (tgt->ch_layout.order != AV_CHANNEL_ORDER_NATIVE) {
         av_log(nullptr, AV_LOG_ERROR, "SDL advised channel count %d is not supported!\n", spec.channels);
-        SDL_CloseAudioDevice(audio_dev_);
-        audio_dev_ = 0;
+        audio_->close();
         return -1;
     }
     tgt->fmt = AV_SAMPLE_FMT_S16;
@@ -78,8 +74,7 @@ int Player::audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int 
     tgt->bytes_per_sec = av_samples_get_buffer_size(nullptr, spec.channels, tgt->freq, tgt->fmt, 1);
     if (tgt->bytes_per_sec <= 0 || tgt->frame_size <= 0) {
         av_log(nullptr, AV_LOG_ERROR, "av_samples_get_buffer_size failed\n");
-        SDL_CloseAudioDevice(audio_dev_);
-        audio_dev_ = 0;
+        audio_->close();
         return -1;
     }
     return static_cast<int>(spec.size);

@@ -9,8 +9,8 @@ extern "C" {
 
 namespace player {
 
-Player::Player(PlayerShared& shared, const PlayerOptions& options)
-    : shared_(shared), base_options_(options), opt_(options) {}
+Player::Player(PlayerShared& shared, const PlayerOptions& options, AudioDevice* audio)
+    : shared_(shared), base_options_(options), opt_(options), audio_(audio ? audio : &sdl_audio_) {}
 
 Player::~Player() = default;
 
@@ -190,14 +190,7 @@ void Player::streamClose(VideoState* is) {
 }
 
 SyncMaster Player::masterSyncType(const VideoState* is) const {
-    switch (opt_.sync_preference) {
-        case SyncMaster::Video:
-            return is->video_stream >= 0 ? SyncMaster::Video : SyncMaster::Audio;
-        case SyncMaster::Audio:
-            return is->audio_stream >= 0 ? SyncMaster::Audio : SyncMaster::External;
-        default:
-            return SyncMaster::External;
-    }
+    return chooseSyncMaster(opt_.sync_preference, is->video_stream >= 0, is->audio_stream >= 0);
 }
 
 double Player::masterClock(VideoState* is) const {

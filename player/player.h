@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "player/audio_device.h"
 #include "player/player_options.h"
 #include "player/player_shared.h"
 #include "player/video_state.h"
@@ -18,8 +20,10 @@ namespace player {
 
 class Player {
 public:
-    // `options` are the values every run starts from.
-    explicit Player(PlayerShared& shared, const PlayerOptions& options = PlayerOptions{});
+    // `options` are the values every run starts from. `audio` is the playback device
+    // to use (not owned); nullptr plays through SDL.
+    explicit Player(PlayerShared& shared, const PlayerOptions& options = PlayerOptions{},
+                    AudioDevice* audio = nullptr);
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
@@ -98,7 +102,8 @@ private:
     bool own_window_ = false;
     SDL_Renderer* renderer_ = nullptr;
     SDL_RendererInfo renderer_info_{};
-    SDL_AudioDeviceID audio_dev_ = 0;
+    SdlAudioDevice sdl_audio_;
+    AudioDevice* audio_;
     // Time of the current audio callback in microseconds (written by the callback).
     std::atomic<std::int64_t> audio_callback_time_{0};
     VideoState* is_ = nullptr;

@@ -399,7 +399,7 @@ int Player::streamComponentOpen(VideoState* is, int stream_index) {
             if (ret < 0) {
                 return ret;
             }
-            SDL_PauseAudioDevice(audio_dev_, 0);
+            audio_->pause(false);
             return 0;
         }
         case AVMEDIA_TYPE_VIDEO:
@@ -439,8 +439,7 @@ void Player::streamComponentClose(VideoState* is, int stream_index) {
     switch (par->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
             decoderAbort(&is->auddec, &is->sampq);
-            SDL_CloseAudioDevice(audio_dev_);
-            audio_dev_ = 0;
+            audio_->close();
             decoderDestroy(&is->auddec);
             swr_free(&is->swr_ctx);
             av_freep(&is->audio_buf1);

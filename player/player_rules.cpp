@@ -12,6 +12,17 @@ extern "C" {
 
 namespace player {
 
+SyncMaster chooseSyncMaster(SyncMaster preference, bool has_video, bool has_audio) {
+    switch (preference) {
+        case SyncMaster::Video:
+            return has_video ? SyncMaster::Video : SyncMaster::Audio;
+        case SyncMaster::Audio:
+            return has_audio ? SyncMaster::Audio : SyncMaster::External;
+        default:
+            return SyncMaster::External;
+    }
+}
+
 int audioBufferSamples(int sample_rate) {
     const int per_callback = sample_rate / kAudioMaxCallbacksPerSec;
     const int pow2 = per_callback > 0 ? 2 << av_log2(static_cast<unsigned>(per_callback)) : 0;

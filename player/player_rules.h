@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "player/media_clock.h"
+
 extern "C" {
 #include <libavutil/rational.h>
 }
@@ -31,6 +33,10 @@ inline constexpr int kSampleHistorySize = 8 * 65536;
 inline constexpr int kPictureRingSize = 3;
 inline constexpr int kSubtitleRingSize = 16;
 inline constexpr int kSampleRingSize = 9;
+
+// The clock everything follows: the preferred one when its stream is open, else the
+// next best.
+SyncMaster chooseSyncMaster(SyncMaster preference, bool has_video, bool has_audio);
 
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;
