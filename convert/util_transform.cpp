@@ -268,7 +268,8 @@ std::string CUtilTransform::readFailureText() const {
             line.pop_back();
         if (line.empty() || line.rfind("frame=", 0) == 0 || line.rfind("size=", 0) == 0 ||
             line.rfind("video:", 0) == 0 || line.rfind("  ", 0) == 0 ||
-            line.rfind("Stream mapping", 0) == 0 || line.rfind("Press [q]", 0) == 0)
+            line.rfind("Stream mapping", 0) == 0 || line.rfind("Press [q]", 0) == 0 ||
+            line.rfind("To ignore this", 0) == 0 || line == "Conversion failed!")
             continue;
         last = line;
     }

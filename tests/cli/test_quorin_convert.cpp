@@ -1,0 +1,198 @@
+#include "platform/process.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::runTool;
+
+std::string tool() {
+    return std::string(QUORIN_TEST_PROGRAM_DIR) + "/quorin-convert";
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+// Streams of a file as ffprobe sees them ("h264,aac"); empty when it is not media.
+std::string streamsOf(const fs::path& file) {
+    auto r = runTool(
+        {"ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", file.string()});
+    if (r.exit_code != 0)
+        return {};
+    std::string joined;
+    for (const auto& l : lines(r.output))
+        joined += (joined.empty() ? "" : ",") + l;
+    return joined;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(testsupport::makeClip(dir / "src.mp4", 1.0, true, true,
+                                          {"-s", "160x120", "-pix_fmt", "yuv420p"}));
+    }
+    testsupport::IsolatedHome home;
+    testsupport::TempDir dir;
+};
+
+TEST_F(CliTest, CommandPrintsTheDocumentedLine) {
+    ASSERT_TRUE(
+        testsupport::makeClip(dir / "big.mp4", 0.2, true, true, {"-s", "1920x1080", "-r", "24", "-ac", "2"}));
+    const std::string out = (dir / "out").string();
+    auto r = runTool({tool(), "command", "--preset", "720", "--output-dir", out, (dir / "big.mp4").string()});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    const std::string progress = (home.dataDir() / "log/big_mp4").string();
+    EXPECT_EQ(r.output,
+              "ffmpeg -hide_banner -progress \"" + progress + "\" -y -i \"" + (dir / "big.mp4").string() +
+                  "\" -filter_complex [0:v]crop=1920:1080:0:0 -ac 2 -c:a aac -preset superfast -pix_fmt "
+                  "yuv420p -max_muxing_queue_size 34500 -r 24.000000 -map 0:v? -map 0:a? -s 1280x720 \"" +
+                  out + "/big.mp4\"\n");
+
+    r = runTool({tool(), "command", "--mode", "audio2", "--format", "ogg", "--preset", "256", "--volume",
+                 "1.5", "--output-dir", out, (dir / "big.mp4").string()});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_NE(r.output.find("\" -filter:a volume=1.5,atempo=1.0 -vn -map 0:v? -map 0:a:0 -ar 44100 -preset "
+                            "superfast -max_muxing_queue_size 34500 \""),
+              std::string::npos)
+        << r.output;
+
+    r = runTool({tool(), "command", "--mode", "merge", (dir / "big.mp4").string()});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_NE(r.output.find(" -r 30 -ac 2 -ar 44100 -b:a 128k -c:v libx264 -b:v 2500k"), std::string::npos);
+    EXPECT_NE(r.output.find("/QuorinVideoConverter/merge_"), std::string::npos);
+}
+
+TEST_F(CliTest, UsageErrorsExitTwo) {
+    const std::string src = (dir / "src.mp4").string();
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"convert"},
+        {"convert", "--mode", "audio", "--format", "wav", src},
+        {"convert", "--format", "mp3", src},
+        {"convert", "--preset", "128", src},
+        {"convert", "--clip", "5-2", src},
+        {"convert", "--crop", "1,2,3", src},
+        {"convert", "--bogus", src},
+        {"command", src, src},
+        {"convert", "--mode", "merge", src},
+    };
+    for (auto args : bad) {
+        args.insert(args.begin(), tool());
+        auto r = runTool(args);
+        EXPECT_EQ(r.exit_code, 2) << args.size() << ": " << r.output;
+        EXPECT_NE(r.output.find("quorin-convert: "), std::string::npos);
+    }
+}
+
+struct ModeFormats {
+    const char* mode;
+    std::vector<const char*> formats;
+    const char* expect_streams;  // of the first format's output
+};
+
+class EveryFormat : public CliTest, public ::testing::WithParamInterface<ModeFormats> {};
+
+TEST_P(EveryFormat, ProducesPlayableOutputs) {
+    const auto& p = GetParam();
+    for (const char* format : p.formats) {
+        auto out = dir / (std::string(p.mode) + "_" + format);
+        auto r = runTool({tool(), "convert", "--mode", p.mode, "--format", format, "--output-dir",
+                          out.string(), (dir / "src.mp4").string()});
+        ASSERT_EQ(r.exit_code, 0) << format << ": " << r.output;
+        auto printed = lines(r.output);
+        ASSERT_FALSE(printed.empty());
+        fs::path result = printed.back();
+        EXPECT_EQ(result.parent_path(), out);
+        std::string streams = streamsOf(result);
+        EXPECT_FALSE(streams.empty()) << format;
+        if (format == p.formats.front())
+            EXPECT_EQ(streams, p.expect_streams) << format;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, EveryFormat,
+    ::testing::Values(
+        ModeFormats{"video", {"mp4", "mkv", "avi", "wmv", "flv", "mov", "webm"}, "video,audio"},
+        ModeFormats{"audio2", {"mp3", "m4a", "wav", "wma", "aac", "flac", "ac3", "m4r", "ogg"}, "audio"},
+        ModeFormats{"audio", {"m4a", "mp3"}, "audio"}, ModeFormats{"gif", {"gif"}, "video"},
+        ModeFormats{"compress", {"origin", "mp4"}, "video,audio"}),
+    [](const auto& info) { return std::string(info.param.mode); });
+
+TEST_F(CliTest, AwkwardNamesAndTheRenameRule) {
+    std::vector<std::string> names = {"with blank.mp4", "quo\"te.mp4", "-dash.mp4", "Übergrößé ça.mp4"};
+    std::vector<std::string> args = {tool(), "convert",      "--format",
+                                     "mkv",  "--output-dir", (dir / "out").string()};
+    for (const auto& n : names) {
+        fs::copy_file(dir / "src.mp4", dir / n);
+        args.push_back((dir / n).string());
+    }
+    auto r = runTool(args);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    for (const auto& n : names) {
+        auto out = dir / "out" / (fs::path(n).stem().string() + ".mkv");
+        EXPECT_EQ(streamsOf(out), "video,audio") << n;
+    }
+    r = runTool(args);  // beside the first outputs: renamed, nothing overwritten
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    int renamed = 0;
+    for (const auto& l : lines(r.output))
+        renamed += l.find(".mkv") != std::string::npos && l.find("_0_") != std::string::npos;
+    EXPECT_EQ(renamed, 4) << r.output;
+}
+
+TEST_F(CliTest, BrokenInputsFailAloneAndReadably) {
+    testsupport::writeFile(dir / "zero.mp4", "");
+    testsupport::writeFile(dir / "junk.mp4", std::string(5000, 'j'));
+    auto r = runTool({tool(), "convert", "--output-dir", (dir / "out").string(), (dir / "zero.mp4").string(),
+                      (dir / "src.mp4").string(), (dir / "junk.mp4").string()});
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.output.find("zero.mp4: conversion failed: "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("junk.mp4: conversion failed: "), std::string::npos) << r.output;
+    EXPECT_EQ(streamsOf(dir / "out/src.mp4"), "video,audio");
+}
+
+TEST_F(CliTest, ProbePrintsTheMediaInfo) {
+    auto r = runTool({tool(), "probe", (dir / "src.mp4").string()});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    for (const char* field :
+         {"\"ok\": true", "\"duration\": 1,", "\"width\": 160", "\"height\": 120", "\"fps\": 25,",
+          "\"rotation\": 0", "\"channels\": 1", "\"source_resolution\": \"160x120\"",
+          "\"has_data_stream\": 0", "\"no_video\": 0", "\"cover_seek\": 0", "\"size_text\": \""})
+        EXPECT_NE(r.output.find(field), std::string::npos) << field << "\n" << r.output;
+}
+
+TEST_F(CliTest, InterruptStopsTheChildAndExits130) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "long.mp4", 10, true, true, {"-s", "1280x720", "-c:v", "mpeg4"}));
+    platform::CommandLine cmd(tool());
+    cmd.args(
+        {"convert", "--format", "mkv", "--output-dir", (dir / "out").string(), (dir / "long.mp4").string()});
+    auto child = platform::Process::start(
+        cmd, {.working_dir = {}, .output_file = dir / "log.txt", .new_process_group = true});
+    ASSERT_TRUE(child);
+    auto partial = dir / "out/long.mkv";
+    for (int i = 0; i < 100 && !fs::exists(partial); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(fs::exists(partial)) << testsupport::readFile(dir / "log.txt");
+    ::kill(child->pid(), SIGINT);
+    EXPECT_EQ(child->wait(), 130) << testsupport::readFile(dir / "log.txt");
+    EXPECT_TRUE(fs::exists(partial));
+    // No ffmpeg is left writing the file.
+    auto size = fs::file_size(partial);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(fs::file_size(partial), size);
+}
+
+}  // namespace
