@@ -1,0 +1,57 @@
+#include "app/gui/single_instance.h"
+
+#include <unistd.h>
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <cstdlib>
+#include <filesystem>
+
+namespace app {
+
+std::string SingleInstance::socketPath() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
+        return (std::filesystem::path(runtime) / "QuorinVideoConverter.sock").string();
+    const char* tmp = std::getenv("TMPDIR");
+    std::filesystem::path dir = (tmp && *tmp) ? tmp : "/tmp";
+    return (dir / ("QuorinVideoConverter-" + std::to_string(getuid()) + ".sock")).string();
+}
+
+bool SingleInstance::notifyRunning(const std::string& command, int timeout_ms) {
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(socketPath()));
+    if (!socket.waitForConnected(timeout_ms)) return false;
+    socket.write(QByteArray::fromStdString(command + "\n"));
+    if (!socket.waitForBytesWritten(timeout_ms)) return false;
+    // The answer tells that a live instance read it, not merely a stale socket file.
+    if (!socket.waitForReadyRead(timeout_ms)) return false;
+    return socket.readLine().trimmed() == "ok";
+}
+
+bool SingleInstance::listen(std::function<void(const std::string&)> on_command) {
+    on_command_ = std::move(on_command);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    const QString path = QString::fromStdString(socketPath());
+    if (!server_->listen(path)) {
+        // A socket file left by a crashed instance: nobody answers on it, so take it over.
+        if (notifyRunning("ping", 500)) return false;
+        QLocalServer::removeServer(path);
+        if (!server_->listen(path)) return false;
+    }
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (!socket->canReadLine()) return;
+                const std::string command = socket->readLine(256).trimmed().toStdString();
+                socket->write("ok\n");
+                socket->flush();
+                if (command != "ping" && on_command_) on_command_(command);
+            });
+        }
+    });
+    return true;
+}
+
+}  // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+// Start-up of the GUI program: folders, language, configuration, log path, skin
+// archive, installer switches, single instance, display scale, the main window
+// and the restart after a language change.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace ui {
+class Window;
+}
+
+namespace app {
+
+class SettingsStore;
+struct BrandingInfo;
+
+enum class StartSwitch { None, Uninstall, TjUninstall, Install, Restart };
+
+// The first switch found anywhere in the command line, by a plain case-sensitive
+// search in the order "/uninstall", "/tjuninstall", "/install", "/Restart".
+StartSwitch findStartSwitch(std::string_view command_line);
+// The arguments after the program name, joined by blanks.
+std::string joinArguments(int argc, char** argv);
+
+// What start-up hands to the window it creates.
+struct MainWindowContext {
+    SettingsStore& settings;
+    const BrandingInfo& branding;
+    std::string title;  // "ProductName", or the oem.ini "UI" "ProductName"
+    bool right_to_left = false;
+};
+// The main window of the program; the shell of skin.xml until a module installs
+// its own (the converter window).
+using MainWindowFactory = std::function<std::unique_ptr<ui::Window>(const MainWindowContext&)>;
+void setMainWindowFactory(MainWindowFactory factory);
+
+// Set by the language menu before it closes the main window: start-up then starts
+// the program again with "/Restart". Safe from any thread.
+void requestRestart();
+bool restartRequested();
+
+// The whole start-up and message loop. Always returns 0 (the process exit code).
+int runGuiProgram(int argc, char** argv);
+
+}  // namespace app
