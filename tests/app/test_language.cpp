@@ -9,8 +9,10 @@
 #include "platform/folders.h"
 #include "test_support.h"
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using app::LanguageId;
@@ -356,4 +358,29 @@ TEST(ShippedLanguage, EnglishFileIsCompleteAndReadableByOtherTools) {
     EXPECT_EQ(listing.exit_code, 0) << listing.output;
     EXPECT_NE(listing.output.find("Text"), std::string::npos) << listing.output;
     EXPECT_NE(listing.output.find("Message"), std::string::npos) << listing.output;
+}
+
+TEST(LanguageFile, LookupsFromSeveralThreadsWhileTheFileIsReplaced) {
+    ProgramDir program;
+    CurrentLanguage current(LanguageId::English);
+    program.write(LanguageId::English, {{"Text", {{"Name", "old"}}}, {"Message", {{"Title", "T"}}}});
+    std::atomic<bool> bad{false};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t)
+        readers.emplace_back([&] {
+            for (int i = 0; i < 150; ++i) {
+                std::string name = app::getText("Name");
+                // Each read sees one whole file or none (between the writer's steps).
+                if (name != "old" && name != "new" && !name.empty())
+                    bad = true;
+                if (app::getText("Title", "Message") != "T")
+                    bad = true;
+            }
+        });
+    for (int i = 0; i < 20; ++i)
+        program.write(LanguageId::English,
+                      {{"Text", {{"Name", i % 2 ? "old" : "new"}}}, {"Message", {{"Title", "T"}}}});
+    for (auto& t : readers)
+        t.join();
+    EXPECT_FALSE(bad);
 }
