@@ -71,8 +71,10 @@ template <class F>
 decltype(auto) runGuarded(F&& f) {
     using R = std::invoke_result_t<F&>;
     if constexpr (std::is_void_v<R>) {
-        detail::runGuardedImpl([](void* p) { (*static_cast<std::remove_reference_t<F>*>(p))(); }, &f);
+        auto call = [&] { f(); };
+        detail::runGuardedImpl([](void* p) { (*static_cast<decltype(call)*>(p))(); }, &call);
     } else {
+        static_assert(!std::is_reference_v<R>, "return a value from a guarded scope");
         std::optional<R> result;
         auto call = [&] { result.emplace(f()); };
         detail::runGuardedImpl([](void* p) { (*static_cast<decltype(call)*>(p))(); }, &call);
