@@ -88,8 +88,9 @@ bool Container::setItemIndex(Control* child, int index) {
 // and it keeps paddings and order in one place.
 void Container::relayout() {
     const Skin& s = skin();
-    layout_->setContentsMargins(s.scaled(inset_.left()), s.scaled(inset_.top()), s.scaled(inset_.right()),
-                                s.scaled(inset_.bottom()));
+    // The widget's own margins: stacked layouts ignore a layout's margins.
+    setContentsMargins(s.scaled(inset_.left()), s.scaled(inset_.top()), s.scaled(inset_.right()),
+                       s.scaled(inset_.bottom()));
     while (QLayoutItem* item = layout_->takeAt(0)) delete item;
     if (auto* box = qobject_cast<QBoxLayout*>(layout_)) {
         const bool vertical = arrange_ == Arrange::Vertical;

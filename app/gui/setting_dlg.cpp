@@ -55,7 +55,7 @@ void CSettingDlg::onClick(ui::Notify& n) {
         setControlText("edtBitRate", "");
         setControlText("edtFPS", "");
         if (ui::Control* standby = find("StandbyServer")) standby->setChecked(false);
-    } else if (name == "btnClose") {
+    } else if (name == "btnClose" || name == "btnCancel") {
         close(0);
     } else if (name == "btnYes") {
         apply();
