@@ -70,9 +70,11 @@ void applyRowLook(RowModel& row, bool idle, ConvertMode current_mode) {
     row.show("btn_open_video_folder", idle && !merge && done);
     for (const char* name : {"layUpVideo1", "layUpVideo2", "layDownVideo1", "layDownVideo2"})
         row.show(name, idle && merge);
-    // Rotated sources are converted without clip and crop.
+    // Rotated sources are converted without clip and crop. The rotation is the probe's
+    // to write until the task is ready; the probe's refresh hides the buttons later.
+    const bool rotated = task.ready.load(std::memory_order_acquire) && task.rotation != 0;
     const bool clip =
-        idle && !done && task.source_kind == 0 && current_mode != ConvertMode::Compress && task.rotation == 0;
+        idle && !done && task.source_kind == 0 && current_mode != ConvertMode::Compress && !rotated;
     row.show("layClipVideo1", clip);
     row.show("layClipVideo2", clip);
     row.show("layDelVideo1", true);

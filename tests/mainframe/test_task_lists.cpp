@@ -348,6 +348,7 @@ TEST(RowLook, PartsFollowStateIdleAndMode) {
     // No clip buttons for special sources, rotated sources or in mode Compress.
     t.mode = static_cast<int>(ConvertMode::Video);
     t.rotation = 90;
+    t.ready = true;
     mainframe::applyRowLook(row, true, ConvertMode::Video);
     EXPECT_FALSE(row.visible("layClipVideo1"));
     t.rotation = 0;
