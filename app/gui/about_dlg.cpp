@@ -26,6 +26,8 @@ void CAboutDlg::initWindow() {
         if (ui::Control* frame = find("DlgFrame")) frame->setAttribute("bkimage", fullPathImage(branding_.dlg_bg_image));
     }
     setControlVisible("LayCompanyInfo", branding_.show_official);
+    // An empty link would only leave a gap under the company name.
+    if (ui::Control* site = find("buttonSite"); site && site->text().empty()) site->setShown(false);
 }
 
 void CAboutDlg::onClick(ui::Notify& n) {

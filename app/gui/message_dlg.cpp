@@ -31,6 +31,11 @@ void CMessageDlg::initWindow() {
     for (const char* name : {"infoLogo", "errorLogo", "warnLogo"}) setControlVisible(name, std::string_view(name) == icon);
     // A plain message has the confirm button only.
     setControlVisible("btnClose", (kind_ & (kMessageYesNo | kMessageOkCancel)) != 0);
+    if (kind_ & kMessageYesNo) {
+        // A question reads better with Yes / No than with OK / Cancel.
+        if (std::string yes = getText("BtnYes"); !yes.empty()) setControlText("btnYes", yes);
+        if (std::string no = getText("BtnNo"); !no.empty()) setControlText("btnClose", no);
+    }
     setControlVisible("btnKefu", show_support_);
     setControlVisible("btnYes", !show_support_);
     setControlVisible("optNoShowAgain", show_no_show_again_);

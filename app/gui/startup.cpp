@@ -104,6 +104,7 @@ public:
 };
 
 void activateWindow(ui::Window* window) {
+    debugLog("another start: main window activated\n");
     if (window->isMinimized()) window->showNormal();
     window->show();
     window->raise();
