@@ -15,8 +15,8 @@ ffmpeg = shutil.which("ffmpeg")
 with tempfile.TemporaryDirectory(prefix="quorin-bench-") as tmp:
     env = dict(os.environ, QUORIN_DATA_DIR=os.path.join(tmp, "data"), TMPDIR=tmp)
     src = os.path.join(tmp, "source.mp4")
-    subprocess.run([ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=10",
-                    "-f", "lavfi", "-i", "sine=frequency=440:duration=10", "-shortest", "-c:v", "libx264",
+    subprocess.run([ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=20",
+                    "-f", "lavfi", "-i", "sine=frequency=440:duration=20", "-shortest", "-c:v", "libx264",
                     "-pix_fmt", "yuv420p", "-c:a", "aac", src], check=True)
     quorin_times, ffmpeg_times = [], []
     for i in range(runs):

@@ -3,8 +3,12 @@
 #include "app/path_ini.h"
 #include "app/settings_store.h"
 #include "convert/ffmpeg_tool.h"
+#include "convert/merge_join.h"
 #include "convert/messages.h"
 #include "convert/util_transform.h"
+#include "convert/util_transform_kux.h"
+#include "convert/util_transform_qlv.h"
+#include "convert/util_transform_qsv.h"
 #include "mainframe/media_probe.h"
 #include "mainframe/target_resolution.h"
 #include "platform/folders.h"
@@ -48,10 +52,6 @@ std::unique_ptr<ConvertTask> buildTask(const CliOptions& o, const std::string& f
     if (task->source_kind != 0 &&
         (mode == ConvertMode::Audio2 || mode == ConvertMode::Audio || mode == ConvertMode::Merge)) {
         error = file + ": this mode does not take ." + task->source_ext + " sources";
-        return nullptr;
-    }
-    if (task->source_kind != 0) {
-        error = file + ": ." + task->source_ext + " sources need the window's companion tools";
         return nullptr;
     }
     mainframe::ProbeMedia(*task);
@@ -147,10 +147,30 @@ bool interruptPending() {
     return sigtimedwait(&set, nullptr, &zero) > 0;
 }
 
+// The job for the task's source kind, as the conversion queue makes it.
+std::unique_ptr<convert::CUtilTransform> makeJob(ConvertTask& task, platform::MessageQueue& queue,
+                                                 const convert::JobOptions& options) {
+    convert::SpecialSourceOptions special;
+    special.probe.probe_media = [](ConvertTask& t) { return mainframe::ProbeMedia(t); };
+    special.probe.make_cover = [](ConvertTask&) { return false; };  // no pictures in a terminal
+    switch (static_cast<convert::SourceKind>(task.source_kind)) {
+        case convert::SourceKind::Qsv:
+            return std::make_unique<convert::CUtilTransform_Qsv>(&task, &queue, options, special);
+        case convert::SourceKind::Kux:
+            return std::make_unique<convert::CUtilTransform_Kux>(&task, &queue, options, special);
+        case convert::SourceKind::Qlv:
+            return std::make_unique<convert::CUtilTransform_Qlv>(&task, &queue, options, special);
+        case convert::SourceKind::Ordinary:
+            break;
+    }
+    return std::make_unique<convert::CUtilTransform>(&task, &queue, options);
+}
+
 JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::JobOptions& options,
-              std::string& why) {
+              const CliOptions& cli, std::string& why) {
     ProgressView view(fs::path(task.source_path).filename().string());
-    convert::CUtilTransform job(&task, &queue, options);
+    auto owned = makeJob(task, queue, options);
+    convert::CUtilTransform& job = *owned;
     task.job = &job;
     task.state.store(convert::TaskState::Running);
     job.Start();
@@ -160,7 +180,14 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
             [&](const platform::Message& m) -> platform::LParam {
                 if (m.wparam != reinterpret_cast<platform::WParam>(&task) || end)
                     return 0;
-                if (m.id == convert::WM_CONVERT_PROGRESS) {
+                if (m.id == convert::WM_TASK_INFO_READY) {
+                    // A special source was rewritten and probed again: the selection
+                    // follows the new facts, as in the window.
+                    const auto mi = static_cast<std::size_t>(cli.mode);
+                    mainframe::applySelection(task, cli.format.value_or(mainframe::kInitialModeFormat[mi]),
+                                              cli.preset.value_or(mainframe::kInitialModePreset[mi]),
+                                              cli.level);
+                } else if (m.id == convert::WM_CONVERT_PROGRESS) {
                     view.show(static_cast<int>(m.lparam));
                     if (m.lparam >= 100)
                         end = JobEnd::Done;
@@ -287,13 +314,87 @@ int runShowCommand(const CliOptions& options) {
     return 0;
 }
 
-int runConvert(const CliOptions& options) {
-    if (options.mode == ConvertMode::Merge) {
-        printError(
-            "merging is not available yet in quorin-convert; \"command --mode merge\" shows how a part is "
-            "prepared");
-        return 2;
+// Prepares every file as a merge part in the work folder, then joins the parts into
+// the output folder. The parts are deleted afterwards.
+int runMerge(const CliOptions& options, const fs::path& out_dir, platform::MessageQueue& queue,
+             const convert::JobOptions& job_options) {
+    std::vector<std::unique_ptr<ConvertTask>> parts;
+    auto removeParts = [&] {
+        std::error_code ec;
+        for (const auto& part : parts)
+            fs::remove(part->output_path, ec);
+    };
+    double total_seconds = 0;
+    for (const auto& file : options.files) {
+        std::string error;
+        auto task = buildTask(options, file, out_dir, error);
+        if (!task) {
+            printError(error + "; nothing was merged");
+            removeParts();
+            return 1;
+        }
+        std::string why;
+        JobEnd end = runJob(*task, queue, job_options, options, why);
+        parts.push_back(std::move(task));
+        if (end == JobEnd::Interrupted) {
+            printError("stopped while preparing " + file);
+            removeParts();
+            return 130;
+        }
+        if (end == JobEnd::Failed) {
+            printError(file + ": preparing the part failed: " + why + "; nothing was merged");
+            removeParts();
+            return 1;
+        }
+        total_seconds += convert::writtenSeconds(*parts.back());
     }
+    convert::MergeRequest request;
+    for (const auto& part : parts)
+        request.inputs.push_back(part->output_path);
+    request.target_ext = parts.front()->target_ext;
+    request.output_folder = parts.front()->output_folder;
+    request.total_duration = static_cast<std::int32_t>(total_seconds);
+    convert::MergeOptions merge_options;
+    merge_options.success_delay_ms = 0;
+    merge_options.poll_interval_ms = job_options.poll_interval_ms;
+    merge_options.log = job_options.log;
+    convert::MergeJoin join(request, &queue, merge_options);
+    ProgressView view("merge");
+    join.Start();
+    std::optional<JobEnd> end;
+    while (!end) {
+        queue.waitAndDispatch(
+            [&](const platform::Message& m) -> platform::LParam {
+                if (m.id == convert::WM_MERGE_JOIN_PROGRESS)
+                    view.show(static_cast<int>(m.wparam));
+                if (m.id == convert::WM_MERGE_JOIN_DONE)
+                    end = JobEnd::Done;
+                if (m.id == convert::WM_MERGE_JOIN_FAILED)
+                    end = JobEnd::Failed;
+                return 0;
+            },
+            100);
+        if (!end && interruptPending())
+            end = JobEnd::Interrupted;
+    }
+    join.Stop();
+    view.end();
+    removeParts();
+    std::error_code ec;
+    fs::remove(join.listPath(), ec);
+    if (*end == JobEnd::Interrupted) {
+        printError("stopped; the partial output stays at " + join.mergedPath().string());
+        return 130;
+    }
+    if (*end == JobEnd::Failed) {
+        printError("joining the parts failed");
+        return 1;
+    }
+    std::printf("%s\n", join.mergedPath().c_str());
+    return 0;
+}
+
+int runConvert(const CliOptions& options) {
     mainframe::silenceLibraryLogs();
     const fs::path out_dir = outputFolder(options);
     if (!platform::ensureDir(out_dir)) {
@@ -320,6 +421,8 @@ int runConvert(const CliOptions& options) {
         job_options.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
 
     platform::MessageQueue queue;
+    if (options.mode == ConvertMode::Merge)
+        return runMerge(options, out_dir, queue, job_options);
     int failed = 0;
     for (const auto& file : options.files) {
         std::string error;
@@ -330,7 +433,7 @@ int runConvert(const CliOptions& options) {
             continue;
         }
         std::string why;
-        JobEnd end = runJob(*task, queue, job_options, why);
+        JobEnd end = runJob(*task, queue, job_options, options, why);
         if (end == JobEnd::Interrupted) {
             printError("stopped; the partial output stays at " + task->output_path);
             return 130;

@@ -54,6 +54,17 @@ ProgressScan scanProgress(std::istream& in) {
     return scan;
 }
 
+int progressPercent(const ProgressScan& scan, double written_seconds) {
+    if (scan.end)
+        return 100;
+    if (written_seconds <= 0)
+        return 0;
+    // Hold below 100 until ffmpeg says it is done: the last frames may stamp a time
+    // past the whole seconds we measure against.
+    double percent = std::floor(static_cast<double>(scan.hundredths) / written_seconds);
+    return percent >= 99 ? 99 : static_cast<int>(percent);
+}
+
 CUtilTransform::CUtilTransform(ConvertTask* task, platform::MessageTarget* window, JobOptions options)
     : task_(task), window_(window), options_(std::move(options)) {
     work_dir_ = platform::workDir();
@@ -225,18 +236,8 @@ CUtilTransform::Reading CUtilTransform::ReadProgress() const {
     if (!in)
         return reading;
     ProgressScan scan = scanProgress(in);
-    if (scan.end) {
-        reading.end = true;
-        reading.percent = 100;
-        return reading;
-    }
-    double seconds = written_seconds_.load(std::memory_order_acquire);
-    if (seconds <= 0)
-        return reading;
-    // Hold below 100 until ffmpeg says it is done: the last frames may stamp a time
-    // past the whole seconds we measure against.
-    double percent = std::floor(static_cast<double>(scan.hundredths) / seconds);
-    reading.percent = percent >= 99 ? 99 : static_cast<int>(percent);
+    reading.end = scan.end;
+    reading.percent = progressPercent(scan, written_seconds_.load(std::memory_order_acquire));
     return reading;
 }
 

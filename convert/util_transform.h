@@ -155,4 +155,8 @@ struct ProgressScan {
 };
 ProgressScan scanProgress(std::istream& in);
 
+// The reading of a scan for an output of `written_seconds`: 100 once "progress=end" was
+// seen, else the share written, held at 99 at most; 0 when the length is unknown.
+int progressPercent(const ProgressScan& scan, double written_seconds);
+
 }  // namespace convert

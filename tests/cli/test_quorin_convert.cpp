@@ -86,7 +86,8 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"convert", "--crop", "1,2,3", src},
         {"convert", "--bogus", src},
         {"command", src, src},
-        {"convert", "--mode", "merge", src},
+        {"convert", "--mode", "merge", "--format", "webm", src},
+        {"convert", "--mode", "audio", "--speed", "2", src},
     };
     for (auto args : bad) {
         args.insert(args.begin(), tool());
@@ -151,6 +152,23 @@ TEST_F(CliTest, AwkwardNamesAndTheRenameRule) {
     for (const auto& l : lines(r.output))
         renamed += l.find(".mkv") != std::string::npos && l.find("_0_") != std::string::npos;
     EXPECT_EQ(renamed, 4) << r.output;
+}
+
+TEST_F(CliTest, MergePreparesPartsAndJoinsThem) {
+    const std::string src = (dir / "src.mp4").string();
+    auto r = runTool({tool(), "convert", "--mode", "merge", "--preset", "phone", "--output-dir",
+                      (dir / "out").string(), src, src});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    fs::path merged = lines(r.output).back();
+    EXPECT_EQ(merged.parent_path(), dir / "out");
+    EXPECT_EQ(streamsOf(merged), "video,audio");
+    auto probe = runTool({"ffprobe", "-v", "error", "-show_entries", "format=duration:stream=width,height",
+                          "-of", "csv=p=0", merged.string()});
+    EXPECT_NE(probe.output.find("320,240"), std::string::npos) << probe.output;
+    EXPECT_NEAR(std::stod(lines(probe.output).back()), 2.0, 0.3);
+    // The prepared parts are gone from the work folder.
+    for (const auto& e : fs::directory_iterator(home.root() / "tmp/QuorinVideoConverter"))
+        EXPECT_EQ(e.path().filename().string().rfind("merge_", 0), std::string::npos) << e.path();
 }
 
 TEST_F(CliTest, BrokenInputsFailAloneAndReadably) {

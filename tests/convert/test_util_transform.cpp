@@ -195,4 +195,17 @@ TEST(ProgressScan, ReadsOnlyOutTimeAndEnd) {
     EXPECT_TRUE(scan.end);
 }
 
+TEST(ProgressPercent, MeasuresWhatIsWrittenAndHoldsBelowHundred) {
+    convert::ProgressScan scan;
+    scan.hundredths = 1234;  // 12.34 s
+    EXPECT_EQ(convert::progressPercent(scan, 60), 20);
+    scan.hundredths = 500;  // 5 s of a 10 s clip of a long file
+    EXPECT_EQ(convert::progressPercent(scan, 10), 50);
+    scan.hundredths = 6060;  // past the truncated duration: no wrap to 1
+    EXPECT_EQ(convert::progressPercent(scan, 60), 99);
+    EXPECT_EQ(convert::progressPercent(scan, 0), 0);
+    scan.end = true;
+    EXPECT_EQ(convert::progressPercent(scan, 0), 100);
+}
+
 }  // namespace
