@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 #include <algorithm>
 #include <array>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 namespace app {
 namespace {
@@ -149,45 +151,88 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
            });
 }
 
-// Every lookup reads the language file again, so a file replaced while the program
-// runs is seen at once; only the parse (the compound-file walk and the unscrambling)
-// is kept, and only while the file's bytes are exactly the ones it was made from.
+// A replaced or rewritten language file must be seen by the next lookup, yet 1,000
+// lookups must not mean 1,000 file reads and parses. Each lookup stats the file; the
+// parsed sections are reused while the file keeps its identity (device, inode,
+// size, modification and change times). Because a file system stamps changes with a
+// coarse clock, an identity whose change time is still recent proves nothing: then
+// the file is read again and its bytes compared with those of the last parse.
 class LanguageFileCache {
 public:
     std::optional<std::u16string> lookup(const std::filesystem::path& file, std::string_view section,
                                          std::u16string_view key) {
-        std::optional<std::string> bytes = readWholeFile(file);
-        if (!bytes)
+        struct stat st {};
+        if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             return std::nullopt;
         std::lock_guard lock(mutex_);
         Entry& entry = files_[file.string()];
-        if (entry.bytes != *bytes) {
-            entry = Entry{};
-            entry.bytes = std::move(*bytes);
+        if (!(entry.loaded && entry.identity == Identity::of(st) && settled(st))) {
+            Identity identity;
+            std::optional<std::string> bytes = readWholeFile(file, identity);
+            if (!bytes) {
+                entry = Entry{};
+                return std::nullopt;
+            }
+            if (!entry.loaded || entry.bytes != *bytes) {
+                entry = Entry{};
+                entry.bytes = std::move(*bytes);
+                entry.loaded = true;
+            }
+            entry.identity = identity;
         }
         auto it = entry.sections.find(section);
         if (it == entry.sections.end()) {
-            std::optional<std::u16string> text;
-            if (auto stream = readLanguageStreamFrom(entry.bytes, section))
-                text = decodeLanguageStream(*stream);
-            it = entry.sections.emplace(std::string(section), std::move(text)).first;
+            std::optional<Index> index;
+            if (auto stream = readLanguageStreamFrom(entry.bytes, section)) {
+                index.emplace();
+                const std::u16string text = decodeLanguageStream(*stream);
+                for (const auto& [k, v] : listLanguageEntries(text))
+                    index->emplace(k, v);  // emplace keeps the first of duplicate keys
+            }
+            it = entry.sections.emplace(std::string(section), std::move(index)).first;
         }
         if (!it->second)
             return std::nullopt;
-        return findLanguageEntry(*it->second, key);
+        auto found = it->second->find(std::u16string(key));
+        if (found == it->second->end())
+            return std::nullopt;
+        return found->second;
     }
 
 private:
     // A language file is a few kilobytes; anything beyond this is not one of ours.
     static constexpr off_t kMaxFileBytes = 8 << 20;
+    // Longer than any file-system time stamp granularity.
+    static constexpr long kSettleSeconds = 2;
 
-    static std::optional<std::string> readWholeFile(const std::filesystem::path& file) {
+    struct Identity {
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = -1;
+        long mtime_s = 0, mtime_ns = 0, ctime_s = 0, ctime_ns = 0;
+        bool operator==(const Identity&) const = default;
+        static Identity of(const struct stat& st) {
+            return {st.st_dev,          st.st_ino,         st.st_size,        st.st_mtim.tv_sec,
+                    st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+        }
+    };
+
+    static bool settled(const struct stat& st) {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        long long age_ns = (static_cast<long long>(now.tv_sec) - st.st_ctim.tv_sec) * 1000000000LL +
+                           (now.tv_nsec - st.st_ctim.tv_nsec);
+        return age_ns > kSettleSeconds * 1000000000LL;
+    }
+
+    static std::optional<std::string> readWholeFile(const std::filesystem::path& file, Identity& identity) {
         int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return std::nullopt;
         std::optional<std::string> result;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileBytes) {
+            identity = Identity::of(st);
             std::string data(static_cast<std::size_t>(st.st_size), '\0');
             std::size_t got = 0;
             while (got < data.size()) {
@@ -205,9 +250,12 @@ private:
         return result;
     }
 
+    using Index = std::unordered_map<std::u16string, std::u16string>;
     struct Entry {
+        bool loaded = false;
+        Identity identity;
         std::string bytes;
-        std::map<std::string, std::optional<std::u16string>, std::less<>> sections;
+        std::map<std::string, std::optional<Index>, std::less<>> sections;
     };
     std::mutex mutex_;
     std::map<std::string, Entry> files_;  // guarded by mutex_

@@ -152,7 +152,9 @@ std::u16string decodeLanguageStream(std::string_view bytes) {
     return text;
 }
 
-std::optional<std::u16string> findLanguageEntry(std::u16string_view text, std::u16string_view key) {
+std::vector<std::pair<std::u16string_view, std::u16string_view>> listLanguageEntries(
+    std::u16string_view text) {
+    std::vector<std::pair<std::u16string_view, std::u16string_view>> entries;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find(u'\0', pos);
@@ -163,7 +165,7 @@ std::optional<std::u16string> findLanguageEntry(std::u16string_view text, std::u
         std::u16string_view entry = text.substr(pos, end - pos);
         pos = end + 1;
         std::size_t eq = entry.find(u'=');
-        if (eq == std::u16string_view::npos || entry.substr(0, eq) != key)
+        if (eq == std::u16string_view::npos)
             continue;
         std::u16string_view value = entry.substr(eq + 1);
         if (value.size() > kLanguageValueMaxUnits) {
@@ -173,8 +175,15 @@ std::optional<std::u16string> findLanguageEntry(std::u16string_view text, std::u
                 --cut;
             value = value.substr(0, cut);
         }
-        return std::u16string(value);
+        entries.emplace_back(entry.substr(0, eq), value);
     }
+    return entries;
+}
+
+std::optional<std::u16string> findLanguageEntry(std::u16string_view text, std::u16string_view key) {
+    for (const auto& [k, v] : listLanguageEntries(text))
+        if (k == key)
+            return std::u16string(v);
     return std::nullopt;
 }
 

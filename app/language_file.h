@@ -40,6 +40,12 @@ std::string encodeLanguageStream(const LanguageSection& section);
 // the byte count rounded down to even.
 std::u16string decodeLanguageStream(std::string_view bytes);
 
+// Every entry in order as (key, value), the value cut to kLanguageValueMaxUnits;
+// entries without '=' are skipped; the walk stops at the first empty entry or the
+// end of the text. The views point into `text`.
+std::vector<std::pair<std::u16string_view, std::u16string_view>> listLanguageEntries(
+    std::u16string_view text);
+
 // The first value of `key` in a decoded stream, cut to kLanguageValueMaxUnits;
 // nothing when the key is absent. Entries without '=' are skipped; the walk stops at
 // the first empty entry or the end of the text.
