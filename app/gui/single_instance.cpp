@@ -30,15 +30,18 @@ bool SingleInstance::notifyRunning(const std::string& command, int timeout_ms) {
 
 bool SingleInstance::listen(std::function<void(const std::string&)> on_command) {
     on_command_ = std::move(on_command);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString path = QString::fromStdString(socketPath());
-    if (!server_->listen(path)) {
-        // A socket file left by a crashed instance: nobody answers on it, so take it over.
-        if (notifyRunning("ping", 500)) return false;
-        QLocalServer::removeServer(path);
-        if (!server_->listen(path)) return false;
+    if (server_ && server_->isListening()) return true;
+    if (!server_) {
+        server_ = new QLocalServer(this);
+        server_->setSocketOptions(QLocalServer::UserAccessOption);
     }
+    const QString path = QString::fromStdString(socketPath());
+    // Qt would silently replace a live instance's socket file, so ask first. A file
+    // nobody answers on was left by a crash and is taken over. A live instance
+    // answers well within the wait, even when busy.
+    if (notifyRunning("ping", 3000)) return false;
+    QLocalServer::removeServer(path);
+    if (!server_->listen(path)) return false;
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
