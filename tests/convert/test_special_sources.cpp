@@ -196,13 +196,13 @@ TEST_F(SpecialSourceTest, MissingOrFailingToolGivesStartFailedAndNoConversion) {
     auto kux = source("kux");
     auto qlv = source("qlv");
     auto qsv = source("qsv");
-    std::vector<std::unique_ptr<convert::CUtilTransform>> jobs;
+    auto failing = source("qsv");
+    std::vector<std::unique_ptr<convert::CUtilTransform>> jobs;  // after the tasks: they die first
     jobs.push_back(std::make_unique<convert::CUtilTransform_Kux>(kux.get(), &queue, options, special));
     jobs.push_back(std::make_unique<convert::CUtilTransform_Qlv>(qlv.get(), &queue, options, special));
     jobs.push_back(std::make_unique<convert::CUtilTransform_Qsv>(qsv.get(), &queue, options, special));
     fs::create_directories(program.path() / "plugin");
     install("tool_fails", "qsvconvert");
-    auto failing = source("qsv");
     jobs.push_back(std::make_unique<convert::CUtilTransform_Qsv>(failing.get(), &queue, options, special));
     // Started one after the other: each must end in START_FAILED then FAILED.
     for (auto& job : jobs) {
