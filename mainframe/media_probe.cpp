@@ -72,9 +72,10 @@ bool ProbeMedia(ConvertTask& task) {
         std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", rounded / 3600, (rounded / 60) % 60,
                       rounded % 60);
         task.duration_text = text;
-    } else if (!special) {
-        return false;
     }
+    // A file without a container duration (a browser recording, a cut-off capture) is
+    // still read stream by stream, so its facts show; it is not reported as probed.
+    const bool no_duration = ctx->duration == AV_NOPTS_VALUE;
 
     bool has_video = false;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
@@ -108,10 +109,11 @@ bool ProbeMedia(ConvertTask& task) {
                 break;
         }
     }
-    if (has_video || special)
+    if (special)
         return true;
-    task.no_video = 1;
-    return false;
+    if (!has_video)
+        task.no_video = 1;
+    return has_video && !no_duration;
 }
 
 bool MakeCover(ConvertTask& task) {

@@ -13,8 +13,8 @@ namespace mainframe {
 // Fills the task's MediaInfo (and clip_start/clip_end, crop_width/crop_height) from
 // `source_path`. True when the file was read and has a video stream, or is of a special
 // kind. False, with no field touched, when the task is Stopped or the file cannot be
-// opened or read; false with the fields read (and `no_video` = 1) for an ordinary file
-// without video. Blocking; thread-safe for different tasks.
+// opened or read; false with the fields read for an ordinary file without video
+// (`no_video` = 1) or without a container duration. Blocking; thread-safe for different tasks.
 bool ProbeMedia(convert::ConvertTask& task);
 
 // Cuts the cover picture into the data folder's video_cover folder. True when

@@ -60,6 +60,14 @@ TEST(MediaProbe, RealMediaAgreesWithFfprobe) {
         EXPECT_EQ(t.no_video, 0);
         EXPECT_TRUE(t.attached_picture);
     }
+    {
+        // No container duration: not reported as probed, but the streams are read.
+        ConvertTask t(mediaFile("webm_chrome_vp9_opus_no_duration.webm").string(), ConvertMode::Video);
+        EXPECT_FALSE(mainframe::ProbeMedia(t));
+        EXPECT_EQ(t.source_resolution, "1280x720");
+        EXPECT_EQ(t.duration, 0);
+        EXPECT_EQ(t.no_video, 0);
+    }
 }
 
 TEST(MediaProbe, UnreadableFilesLeaveTheTaskUntouched) {
