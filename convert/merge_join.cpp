@@ -6,6 +6,7 @@
 #include "platform/process.h"
 #include "platform/time.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -173,7 +174,9 @@ void MergeJoin::monitorMain() {
             post(WM_MERGE_JOIN_FAILED, 0);
             return;
         }
-        const long long percent = total > 0 ? (scan.hundredths / total) % 100 : 0;
+        // Held at 99 until ffmpeg says it is done: the parts' last frames run past the
+        // whole seconds we measure against, and a wrapped percentage would jump back.
+        const long long percent = total > 0 ? std::min(scan.hundredths / total, 99LL) : 0;
         if (percent > 0)
             post(WM_MERGE_JOIN_PROGRESS, static_cast<platform::WParam>(percent));
     }

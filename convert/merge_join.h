@@ -43,7 +43,7 @@ struct MergeRequest {
 
 struct MergeOptions {
     // Base of the merged file's name: the language text "MergeFileName".
-    std::string merge_file_name = "Merge";
+    std::string merge_file_name = "Merged";  // the English text until a language file says otherwise
     int poll_interval_ms = 1000;
     // Done is reported this long after "progress=end" (the dialog waits 5 s).
     int success_delay_ms = 5000;
