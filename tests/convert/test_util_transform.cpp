@@ -5,7 +5,9 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <sstream>
@@ -180,6 +182,53 @@ TEST_F(JobTest, WaitsForTheProbeBeforeRunning) {
     auto seen = runToEnd(queue);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back().lparam, 100);
+}
+
+// Our own child processes named ffmpeg (found through /proc, by parent id).
+std::vector<pid_t> ffmpegChildren() {
+    std::vector<pid_t> pids;
+    for (const auto& e : fs::directory_iterator("/proc")) {
+        std::string stat = testsupport::readFile(e.path() / "stat");
+        std::size_t close = stat.rfind(')');
+        if (close == std::string::npos || stat.find("(ffmpeg)") == std::string::npos)
+            continue;
+        std::istringstream rest(stat.substr(close + 2));
+        char state;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == ::getpid())
+            pids.push_back(static_cast<pid_t>(std::stol(e.path().filename().string())));
+    }
+    return pids;
+}
+
+TEST_F(JobTest, ChildDyingAfterSomeProgressIsAFailure) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "long.mp4", 10, true, true, {"-s", "1280x720", "-c:v", "mpeg4"}));
+    ConvertTask t;
+    prepare(t, dir / "long.mp4", dir.path());
+    t.target_ext = "webm";  // slow enough to be caught half-way
+    t.duration = t.clip_end = 10;
+    CUtilTransform job(&t, &queue, fastOptions());
+    job.Start();
+    bool progressed = false;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!progressed && std::chrono::steady_clock::now() < until) {
+        queue.waitAndDispatch(
+            [&](const Message& m) {
+                EXPECT_EQ(m.id, convert::WM_CONVERT_PROGRESS);
+                progressed = m.lparam > 0 && m.lparam < 100;
+                return 0;
+            },
+            50);
+    }
+    ASSERT_TRUE(progressed);
+    auto children = ffmpegChildren();
+    ASSERT_EQ(children.size(), 1u);
+    ::kill(children[0], SIGKILL);
+    auto seen = runToEnd(queue, 5000);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().id, convert::WM_CONVERT_FAILED);
+    EXPECT_FALSE(job.failureText().empty());
 }
 
 TEST(ProgressScan, ReadsOnlyOutTimeAndEnd) {
