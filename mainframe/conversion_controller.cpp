@@ -99,6 +99,27 @@ void ConversionController::chooseMenuItem(std::string_view item) {
         show("WaitForConver");
 }
 
+bool ConversionController::removeTask(ConvertTask* task) {
+    if (!task || !task->row || !ask("RemoveVideo", task->name))
+        return false;
+    return lists_.remove(task);
+}
+
+bool ConversionController::clearList() {
+    if (!ask("ClearVideo"))
+        return false;
+    lists_.clear();
+    return true;
+}
+
+std::string_view ConversionController::startButtonKey(ConvertMode mode) {
+    if (mode == ConvertMode::Audio)
+        return "BtnExtractTxt";
+    if (mode == ConvertMode::Merge)
+        return "BtnMergeTxt";
+    return "BtnConverTxt";
+}
+
 bool ConversionController::confirmClose() {
     for (ConvertMode mode : {ConvertMode::Video, ConvertMode::Audio2, ConvertMode::Audio, ConvertMode::Gif,
                              ConvertMode::Merge, ConvertMode::Compress}) {

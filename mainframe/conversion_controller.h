@@ -51,6 +51,12 @@ public:
     // A format or compression menu item of the current mode (the merge guard shows
     // "WaitForConver").
     void chooseMenuItem(std::string_view item);
+    // "btn_del_video": after "RemoveVideo" (with the task's name), removes the row.
+    bool removeTask(convert::ConvertTask* task);
+    // "btn_clear_list": after "ClearVideo", clears the current list.
+    bool clearList();
+    // The language key of "btn_transform" in `mode`.
+    static std::string_view startButtonKey(convert::ConvertMode mode);
     // "btnClose": true when the window may close (asks "ConfirmClose" while a row of
     // any list converts).
     bool confirmClose();

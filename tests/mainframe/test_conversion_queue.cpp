@@ -277,6 +277,24 @@ TEST_F(QueueTest, ClosingAsksOnlyWhileARowOfAnyListConverts) {
     check();
 }
 
+TEST_F(QueueTest, RemoveAndClearAskFirst) {
+    auto tasks = add({clip("a.mp4", 1), clip("b.mp4", 1)});
+    answer_yes = false;
+    EXPECT_FALSE(controller->removeTask(tasks[0]));
+    EXPECT_FALSE(controller->clearList());
+    EXPECT_EQ(lists.rows().size(), 2u);
+    answer_yes = true;
+    EXPECT_TRUE(controller->removeTask(tasks[0]));
+    EXPECT_FALSE(controller->removeTask(tasks[0]));  // no row any more
+    EXPECT_TRUE(controller->clearList());
+    EXPECT_TRUE(lists.emptyFrameVisible());
+    EXPECT_EQ(asked, (std::vector<std::string>{"RemoveVideo", "ClearVideo", "RemoveVideo", "ClearVideo"}));
+    EXPECT_EQ(mainframe::ConversionController::startButtonKey(ConvertMode::Audio), "BtnExtractTxt");
+    EXPECT_EQ(mainframe::ConversionController::startButtonKey(ConvertMode::Merge), "BtnMergeTxt");
+    EXPECT_EQ(mainframe::ConversionController::startButtonKey(ConvertMode::Audio2), "BtnConverTxt");
+    check();
+}
+
 // ---- Merge ----
 
 TEST_F(QueueTest, MergeOfThreePartsJoinsInListOrderAndStartingAgainJoinsAtOnce) {
