@@ -81,7 +81,7 @@ struct VideoState {
     // Set by the reader after a seek while paused; the player thread then steps.
     std::atomic<bool> step_request{false};
 
-    int read_pause_return = 0;  // reader thread
+    std::atomic<int> read_pause_return{0};  // written by the reader, read by the player thread
     AVFormatContext* ic = nullptr;
     std::atomic<bool> realtime{false};
 

@@ -2,6 +2,7 @@
 // Runs the player core in a window of its own and drives it from standard input,
 // one command a line: pause, play, seek SECONDS, volume 0..128, quit. End of input
 // quits too. On exit prints the counters as one JSON line.
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +68,10 @@ int main(int argc, char** argv) {
             {
                 // Commands written before the core has reset its words would be lost.
                 std::unique_lock lock(m);
-                cv.wait(lock, [&] { return done || shared.running.load(); });
+                // `running` is set without a notification: look again every 10 ms.
+                while (!done && !shared.running.load()) {
+                    cv.wait_for(lock, std::chrono::milliseconds(10));
+                }
                 if (done) {
                     return;
                 }
