@@ -27,7 +27,9 @@ using Clock = std::chrono::steady_clock;
 // slower, so they only check that closing ends at all.
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 constexpr double kCloseLimitS = 20.0;
+constexpr bool kSanitized = true;
 #else
+constexpr bool kSanitized = false;
 constexpr double kCloseLimitS = 1.0;
 #endif
 
@@ -106,9 +108,11 @@ TEST_F(PlaybackTest, PlaysInSyncAndEndsEveryThreadWithinOneSecondOfQuit) {
     ASSERT_TRUE(waitUntil([&] { return p.counters().shown >= 40; }, 5s));
     const PlayerCounters c = p.counters();
     EXPECT_GT(p.position(), 1.0);
-    EXPECT_LE(c.late_drops + c.early_drops, c.shown / 10);
     EXPECT_GT(c.av_samples, 0);
-    EXPECT_LT(c.mean_abs_av_diff, 0.05);
+    if (!kSanitized) {  // timing holds only at full speed
+        EXPECT_LE(c.late_drops + c.early_drops, c.shown / 10);
+        EXPECT_LT(c.mean_abs_av_diff, 0.05);
+    }
     EXPECT_EQ(c.seeks, 0);  // start second 0 opens without seeking
     EXPECT_LT(p.quit(), kCloseLimitS);
     EXPECT_EQ(p.result(), 0);
