@@ -282,6 +282,24 @@ void Control::paintContent(QPainter& painter) {
     if (!text_.isEmpty()) paintText(painter, text_, textRect(), currentTextColor());
 }
 
+int Control::textHeightForWidth(int width) const {
+    const Skin& s = skin();
+    const int pad_h = s.scaled(text_padding_.left()) + s.scaled(text_padding_.right());
+    const int pad_v = s.scaled(text_padding_.top()) + s.scaled(text_padding_.bottom());
+    const int w = std::max(1, width - pad_h);
+    const QFont font = controlFont();
+    if (show_html_) {
+        QTextDocument doc;
+        doc.setDefaultFont(font);
+        doc.setDocumentMargin(0);
+        doc.setHtml(text_);
+        doc.setTextWidth(w);
+        return static_cast<int>(doc.size().height() + 0.5) + pad_v;
+    }
+    const int flags = (align_ & Qt::TextWordWrap) ? Qt::TextWordWrap : Qt::TextSingleLine;
+    return QFontMetrics(font).boundingRect(QRect(0, 0, w, 1 << 20), flags, text_).height() + pad_v;
+}
+
 void Control::paintText(QPainter& painter, const QString& text, const QRect& rect, QColor color) {
     QFont font = controlFont();
     painter.setFont(font);

@@ -95,6 +95,10 @@ public:
     bool isFloat() const { return float_; }
     const QRect& floatPosUnits() const { return float_pos_; }
 
+    // Pixels the text needs at `width` pixels, with the control's font, wrapping and
+    // text padding (dialogs grow to fit long messages).
+    int textHeightForWidth(int width) const;
+
     QSize minimumSizeHint() const override { return {0, 0}; }
     QSize sizeHint() const override;
 

@@ -2,6 +2,11 @@
 
 #include "app/language.h"
 #include "platform/process.h"
+#include "ui/skin.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 
 namespace app {
 
@@ -39,6 +44,24 @@ void CMessageDlg::initWindow() {
     setControlVisible("btnKefu", show_support_);
     setControlVisible("btnYes", !show_support_);
     setControlVisible("optNoShowAgain", show_no_show_again_);
+    fitBody();
+}
+
+void CMessageDlg::fitBody() {
+    ui::Control* body = find("context");
+    if (!body || !layout()) return;
+    // A grab lays the hidden window out (it delivers the pending resizes all the way
+    // down), which tells the body's width.
+    (void)grab(QRect(0, 0, 1, 1));
+    const int missing = body->textHeightForWidth(body->width()) - body->height();
+    if (missing <= 0) return;
+    const ui::Skin& s = ui::skin();
+    const int client_units = (height() - 2 * shadowMargin()) * 96 / s.scaleDpi();
+    int wanted = client_units + (missing * 96 + s.scaleDpi() - 1) / s.scaleDpi();
+    // Never taller than most of the screen; the rest of a huge text is cut.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        wanted = std::min(wanted, screen->availableGeometry().height() * 4 / 5 * 96 / s.scaleDpi());
+    resizeClient(-1, wanted);
 }
 
 void CMessageDlg::onClick(ui::Notify& n) {

@@ -42,6 +42,7 @@ protected:
     void onClick(ui::Notify& notify) override;
 
 private:
+    void fitBody();
     std::string text_, title_;
     int kind_;
     bool html_;

@@ -80,6 +80,21 @@ TEST_F(Dialogs, QuestionsShowBothButtonsAndTheRightIcon) {
     EXPECT_TRUE(shown(warning, "btnClose"));
 }
 
+TEST_F(Dialogs, ALongMessageGrowsTheDialogInsteadOfBeingCut) {
+    app::CMessageDlg short_one(nullptr, "Done.", "T", app::kMessageInformation);
+    ASSERT_TRUE(short_one.createFromSkin());
+    std::string text;
+    for (int i = 0; i < 15; ++i) text += "This sentence makes the message long. ";
+    app::CMessageDlg long_one(nullptr, text, "T", app::kMessageInformation);
+    ASSERT_TRUE(long_one.createFromSkin());
+    EXPECT_GT(long_one.height(), short_one.height() + 100);
+    EXPECT_EQ(long_one.width(), short_one.width());
+    ui::Control* body = long_one.find("context");
+    long_one.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&long_one));
+    EXPECT_GE(body->height(), body->textHeightForWidth(body->width()));
+}
+
 TEST_F(Dialogs, TheSupportButtonOpensThePageAndKeepsTheDialog) {
     app::CMessageDlg dlg(nullptr, "<b>Failed</b>", "Error", app::kMessageError, true);
     std::vector<std::string> opened;
