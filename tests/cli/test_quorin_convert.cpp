@@ -103,6 +103,10 @@ struct ModeFormats {
     const char* expect_streams;  // of the first format's output
 };
 
+void PrintTo(const ModeFormats& p, std::ostream* os) {
+    *os << p.mode;
+}
+
 class EveryFormat : public CliTest, public ::testing::WithParamInterface<ModeFormats> {};
 
 TEST_P(EveryFormat, ProducesPlayableOutputs) {
