@@ -86,6 +86,7 @@ private:
     void setDefaultWindowSize(int width, int height, AVRational sar);
     void checkExternalClockSpeed(VideoState* is);
     void openWindow(VideoState* is);
+    void followHostWindowSize(VideoState* is);
     void noteAvDiff(VideoState* is, double picture_pts);
 
     PlayerShared& shared_;
@@ -100,6 +101,7 @@ private:
     std::string window_title_;
     SDL_Window* window_ = nullptr;
     bool own_window_ = false;
+    double last_host_size_check_ = 0.0;  // player thread
     SDL_Renderer* renderer_ = nullptr;
     SDL_RendererInfo renderer_info_{};
     SdlAudioDevice sdl_audio_;

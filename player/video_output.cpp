@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "player/host_window.h"
 #include "player/player.h"
 #include "player/texture_format.h"
 
@@ -231,6 +232,28 @@ void Player::openWindow(VideoState* is) {
     is->height = std::max(h, 1);
 }
 
+void Player::followHostWindowSize(VideoState* is) {
+    // One round trip to the window system at most every 100 ms.
+    const double now = wallSeconds();
+    if (now - last_host_size_check_ < 0.1) {
+        return;
+    }
+    last_host_size_check_ = now;
+    int w = 0, h = 0;
+    if (!hostWindowSize(window_, &w, &h) || (w == is->width && h == is->height)) {
+        return;
+    }
+    // Tell SDL, so that the renderer's output follows the window.
+    SDL_SetWindowSize(window_, w, h);
+    is->width = w;
+    is->height = h;
+    if (is->vis_texture) {
+        SDL_DestroyTexture(is->vis_texture);
+        is->vis_texture = nullptr;
+    }
+    is->force_refresh.store(true);
+}
+
 void Player::videoDisplay(VideoState* is) {
     if (!is->width) {
         openWindow(is);
@@ -239,12 +262,7 @@ void Player::videoDisplay(VideoState* is) {
         return;
     }
     if (!own_window_ && window_) {
-        int w = 0, h = 0;
-        SDL_GetWindowSize(window_, &w, &h);
-        if (w > 0 && h > 0 && (w != is->width || h != is->height)) {
-            is->width = w;
-            is->height = h;
-        }
+        followHostWindowSize(is);
     }
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
