@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 
 namespace mainframe {
 
@@ -44,6 +45,21 @@ JobFactory makeJobFactory(convert::JobOptions options, convert::SpecialSourceOpt
         return makeJob(task, window, options, special);
     };
 }
+
+namespace {
+
+// After the runner has ended: a part whose ffmpeg wrote no "progress=end" failed, even
+// when it left a file behind (the window hears of it a moment later from the monitor,
+// too late to keep the next parts from running).
+bool partSucceeded(const convert::CUtilTransform& job, const ConvertTask& task) {
+    std::ifstream in(job.progressPath());
+    if (in)
+        return convert::scanProgress(in).end;
+    // The window has handled the job already and its progress file is gone.
+    return task.state.load(std::memory_order_acquire) == TaskState::Done;
+}
+
+}  // namespace
 
 ConvertWorker::ConvertWorker(platform::MessageTarget* owner, JobFactory factory)
     : owner_(owner), factory_(factory ? std::move(factory) : makeJobFactory()) {
@@ -214,8 +230,9 @@ void ConvertWorker::runTask(ConvertTask* task, bool& merge_failed) {
             if (ec || size == 0) {
                 task->state.store(TaskState::Failed, std::memory_order_release);
                 merge_failed = true;
-            } else if (merge_failed) {
+            } else if (!partSucceeded(*job, *task) || merge_failed) {
                 task->state.store(TaskState::Failed, std::memory_order_release);
+                merge_failed = true;
             }
         }
     }

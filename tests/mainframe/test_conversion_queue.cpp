@@ -366,6 +366,24 @@ TEST_F(QueueTest, MergePartFailureTakesTheRestOutAndNoJoinOpens) {
     check();
 }
 
+TEST_F(QueueTest, MergePartThatFailsAfterWritingOutputStillStopsTheMerge) {
+    testsupport::TempDir program;
+    testsupport::ScopedEnv env("QUORIN_PROGRAM_DIR", program.path().string());
+    fs::copy_file(fs::path(QUORIN_TEST_SOURCE_DIR) / "tests/mainframe/standin_ffmpeg_partial",
+                  program.path() / "ffmpeg");
+    lists.setMode(ConvertMode::Merge);
+    auto parts = add({clip("a.mp4", 1), clip("partial.mp4", 1), clip("c.mp4", 1)});
+    controller->start();
+    ASSERT_TRUE(pumpUntil([&] {
+        return std::find(shown.begin(), shown.end(), "MergeError2") != shown.end() &&
+               isState(parts[1], TaskState::Failed);
+    }));
+    EXPECT_TRUE(isState(parts[0], TaskState::Done));
+    EXPECT_TRUE(isState(parts[2], TaskState::New));
+    EXPECT_TRUE(requests.empty());
+    check();
+}
+
 TEST_F(QueueTest, ClippedPartCountsItsClipLength) {
     lists.setMode(ConvertMode::Merge);
     auto parts = add({clip("a.mp4", 1), clip("b.mp4", 1)});
