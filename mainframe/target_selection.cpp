@@ -159,18 +159,24 @@ void TargetSelection::applyTargets(RowModel& row, ConvertMode mode) const {
     const int f = format(mode);
     const int p = preset(mode);
     const convert::ConvertTask& task = *row.task();
+    // The probe writes the source facts until the task is ready; its refresh applies the
+    // selection again then.
+    const bool probed = task.ready.load(std::memory_order_acquire);
+    const std::string no_rate;
+    const std::string& source_rate = probed ? task.source_audio_bitrate : no_rate;
     row.setText("codec_type_new", rowLabel(f, row));
     if (f < kFirstAudioFormat || f == kFormatCompressOrigin) {
         row.show("layNewVideo", true);
         row.show("layNewAudio", false);
-        row.setText("video_resolution_new", TargetResolution(f, p, task.width, task.height));
+        row.setText("video_resolution_new",
+                    TargetResolution(f, p, probed ? task.width : 0, probed ? task.height : 0));
     } else {
         row.show("layNewVideo", false);
         row.show("layNewAudio", true);
         if (p >= 6 && p <= 8) {
             row.setText("audio_bitrate_new", presetLabel(f, p));
-        } else if (!task.source_audio_bitrate.empty()) {
-            row.setText("audio_bitrate_new", task.source_audio_bitrate + " kbps");
+        } else if (!source_rate.empty()) {
+            row.setText("audio_bitrate_new", source_rate + " kbps");
         }
     }
 }

@@ -209,6 +209,7 @@ protected:
         t->width = w;
         t->height = h;
         t->source_audio_bitrate = audio_kbps;
+        t->ready = true;
         selection.applyProbeResult(*TaskLists::rowOf(t), lists->mode());
         return t;
     }
