@@ -21,15 +21,20 @@ Attributes parsePairs(const QString& text) {
     int i = 0;
     const int n = text.size();
     while (i < n) {
-        while (i < n && text[i].isSpace()) ++i;
+        while (i < n && text[i].isSpace())
+            ++i;
         int start = i;
-        while (i < n && text[i] != '=' && !text[i].isSpace()) ++i;
+        while (i < n && text[i] != '=' && !text[i].isSpace())
+            ++i;
         QString key = text.mid(start, i - start);
-        while (i < n && (text[i].isSpace() || text[i] == '=')) ++i;
-        if (i >= n || (text[i] != '\'' && text[i] != '"')) break;
+        while (i < n && (text[i].isSpace() || text[i] == '='))
+            ++i;
+        if (i >= n || (text[i] != '\'' && text[i] != '"'))
+            break;
         QChar quote = text[i++];
         start = i;
-        while (i < n && text[i] != quote) ++i;
+        while (i < n && text[i] != quote)
+            ++i;
         out.emplace_back(key, text.mid(start, i - start));
         ++i;
     }
@@ -46,7 +51,8 @@ struct Parser {
         control->setTag(tag.toStdString());
         auto found = defaults.find(tag.toLower());
         if (found != defaults.end()) {
-            for (auto& [k, v] : *found) control->setAttribute(k.toStdString(), v.toStdString());
+            for (auto& [k, v] : *found)
+                control->setAttribute(k.toStdString(), v.toStdString());
         }
         for (const QXmlStreamAttribute& a : attributes)
             control->setAttribute(a.name().toString().toStdString(), a.value().toString().toStdString());
@@ -79,24 +85,31 @@ struct Parser {
         }
         // Attributes such as visible='true' must not act on a parentless widget (that
         // would open it as a window of its own), so a root starts inside the window.
-        if (parent) adopt(parent, control);
-        else control->setParent(window);
-        if (roots) roots->push_back(control);
+        if (parent)
+            adopt(parent, control);
+        else
+            control->setParent(window);
+        if (roots)
+            roots->push_back(control);
         apply(control, tag, xml.attributes());
-        while (xml.readNextStartElement()) readControl(xml, control, nullptr);
+        while (xml.readNextStartElement())
+            readControl(xml, control, nullptr);
         return control;
     }
 
     void include(const QString& source, Control* parent, std::vector<Control*>* roots) {
-        if (depth >= kMaxIncludeDepth) return;
+        if (depth >= kMaxIncludeDepth)
+            return;
         auto bytes = skin().read(source.toStdString());
-        if (!bytes) return;
+        if (!bytes)
+            return;
         ++depth;
         QXmlStreamReader xml(*bytes);
         if (xml.readNextStartElement()) {
             // An included file is either one control or a wrapper of several.
             if (xml.name() == QLatin1String("Window") || xml.name() == QLatin1String("Include")) {
-                while (xml.readNextStartElement()) readControl(xml, parent, roots);
+                while (xml.readNextStartElement())
+                    readControl(xml, parent, roots);
             } else {
                 readControl(xml, parent, roots);
             }
@@ -107,8 +120,10 @@ struct Parser {
     void readFont(QXmlStreamReader& xml) {
         const QXmlStreamAttributes a = xml.attributes();
         QFont font = window->layoutFont(-1);
-        if (a.hasAttribute("name")) font.setFamily(a.value("name").toString());
-        if (a.hasAttribute("size")) font.setPixelSize(skin().scaled(a.value("size").toInt()));
+        if (a.hasAttribute("name"))
+            font.setFamily(a.value("name").toString());
+        if (a.hasAttribute("size"))
+            font.setPixelSize(skin().scaled(a.value("size").toInt()));
         if (a.hasAttribute("bold"))
             font.setWeight(a.value("bold") == QLatin1String("true") ? QFont::DemiBold : QFont::Normal);
         window->addLayoutFont(a.value("id").toInt(), font, a.value("default") == QLatin1String("true"));
@@ -122,11 +137,13 @@ bool Builder::buildWindow(const QByteArray& bytes, QString* error) {
     Parser parser{window_, {}, {}, 0};
     QXmlStreamReader xml(bytes);
     if (!xml.readNextStartElement() || xml.name() != QLatin1String("Window")) {
-        if (error) *error = QStringLiteral("no <Window> element");
+        if (error)
+            *error = QStringLiteral("no <Window> element");
         return false;
     }
     QHash<QString, QString> attributes;
-    for (const QXmlStreamAttribute& a : xml.attributes()) attributes.insert(a.name().toString(), a.value().toString());
+    for (const QXmlStreamAttribute& a : xml.attributes())
+        attributes.insert(a.name().toString(), a.value().toString());
     window_->applyWindowAttributes(attributes);
     std::vector<Control*> roots;
     while (xml.readNextStartElement()) {
@@ -144,12 +161,15 @@ bool Builder::buildWindow(const QByteArray& bytes, QString* error) {
         }
     }
     if (xml.hasError()) {
-        if (error) *error = xml.errorString();
-        for (Control* c : roots) delete c;
+        if (error)
+            *error = xml.errorString();
+        for (Control* c : roots)
+            delete c;
         return false;
     }
     if (roots.empty()) {
-        if (error) *error = QStringLiteral("no root control");
+        if (error)
+            *error = QStringLiteral("no root control");
         return false;
     }
     window_->setRoot(roots.front());
@@ -180,8 +200,10 @@ Control* Builder::buildControl(const QByteArray& bytes, QString* error) {
         }
     }
     if (xml.hasError() || roots.empty()) {
-        if (error) *error = xml.hasError() ? xml.errorString() : QStringLiteral("no control");
-        for (Control* c : roots) delete c;
+        if (error)
+            *error = xml.hasError() ? xml.errorString() : QStringLiteral("no control");
+        for (Control* c : roots)
+            delete c;
         return nullptr;
     }
     return roots.front();

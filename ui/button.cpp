@@ -45,7 +45,9 @@ bool Button::setAttribute(std::string_view name, std::string_view value) {
     return true;
 }
 
-void Button::activate() { notify("click"); }
+void Button::activate() {
+    notify("click");
+}
 
 void Button::enterEvent(QEnterEvent*) {
     hot_ = true;
@@ -58,18 +60,21 @@ void Button::leaveEvent(QEvent*) {
 }
 
 void Button::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return event->ignore();
+    if (event->button() != Qt::LeftButton)
+        return event->ignore();
     pushed_ = true;
     update();
 }
 
 void Button::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return event->ignore();
+    if (event->button() != Qt::LeftButton)
+        return event->ignore();
     const bool was_pushed = pushed_;
     pushed_ = false;
     update();
     // The notification may close or delete the window; nothing of `this` is used after it.
-    if (was_pushed && rect().contains(event->position().toPoint()) && isEnabled()) activate();
+    if (was_pushed && rect().contains(event->position().toPoint()) && isEnabled())
+        activate();
 }
 
 void Button::keyPressEvent(QKeyEvent* event) {
@@ -81,36 +86,47 @@ void Button::keyPressEvent(QKeyEvent* event) {
 }
 
 const ImageSpec& Button::currentImage() const {
-    if (!isEnabled() && !disabled_image_.empty()) return disabled_image_;
-    if (pushed_ && !pushed_image_.empty()) return pushed_image_;
-    if (hot_ && !hot_image_.empty()) return hot_image_;
-    if (!normal_.empty()) return normal_;
+    if (!isEnabled() && !disabled_image_.empty())
+        return disabled_image_;
+    if (pushed_ && !pushed_image_.empty())
+        return pushed_image_;
+    if (hot_ && !hot_image_.empty())
+        return hot_image_;
+    if (!normal_.empty())
+        return normal_;
     return Control::currentImage();
 }
 
 QColor Button::currentBackground() const {
-    if (!isEnabled() && disabled_bk_.isValid()) return disabled_bk_;
-    if (pushed_ && pushed_bk_.isValid()) return pushed_bk_;
-    if ((hot_ || pushed_) && hot_bk_.isValid()) return hot_bk_;
+    if (!isEnabled() && disabled_bk_.isValid())
+        return disabled_bk_;
+    if (pushed_ && pushed_bk_.isValid())
+        return pushed_bk_;
+    if ((hot_ || pushed_) && hot_bk_.isValid())
+        return hot_bk_;
     return Control::currentBackground();
 }
 
 QColor Button::currentTextColor() const {
-    if (isEnabled() && pushed_ && pushed_text_.isValid()) return pushed_text_;
-    if (isEnabled() && hot_ && hot_text_.isValid()) return hot_text_;
+    if (isEnabled() && pushed_ && pushed_text_.isValid())
+        return pushed_text_;
+    if (isEnabled() && hot_ && hot_text_.isValid())
+        return hot_text_;
     return Control::currentTextColor();
 }
 
 Option::Option() = default;
 
 void Option::setChecked(bool selected) {
-    if (selected == selected_) return;
+    if (selected == selected_)
+        return;
     selected_ = selected;
     update();
     if (selected && !group_.empty()) {
         if (Window* window = ownerWindow()) {
             for (Option* other : window->findChildren<Option*>()) {
-                if (other != this && other->group_ == group_ && other->selected_) other->setChecked(false);
+                if (other != this && other->group_ == group_ && other->selected_)
+                    other->setChecked(false);
             }
         }
     }
@@ -121,7 +137,8 @@ void Option::activate() {
     // A grouped option stays selected when clicked again, as radio buttons do.
     QPointer<Option> self(this);
     setChecked(group_.empty() ? !selected_ : true);
-    if (self) notify("click");
+    if (self)
+        notify("click");
 }
 
 bool Option::setAttribute(std::string_view name, std::string_view value) {
@@ -142,7 +159,9 @@ bool Option::setAttribute(std::string_view name, std::string_view value) {
     } else if (name == "indicatorcolor") {
         indicator_color_ = parseColor(value);
     } else if (name == "indicator") {
-        indicator_ = value == "check" ? Indicator::Check : value == "radio" ? Indicator::Radio : Indicator::None;
+        indicator_ = value == "check"   ? Indicator::Check
+                     : value == "radio" ? Indicator::Radio
+                                        : Indicator::None;
         if (indicator_ != Indicator::None) {
             Control::setAttribute("align", "left");
         }
@@ -155,24 +174,29 @@ bool Option::setAttribute(std::string_view name, std::string_view value) {
 
 const ImageSpec& Option::currentImage() const {
     if (selected_) {
-        if (hot() && !selected_hot_image_.empty()) return selected_hot_image_;
-        if (!selected_image_.empty()) return selected_image_;
+        if (hot() && !selected_hot_image_.empty())
+            return selected_hot_image_;
+        if (!selected_image_.empty())
+            return selected_image_;
     }
     return Button::currentImage();
 }
 
 QColor Option::currentBackground() const {
-    if (selected_ && selected_bk_.isValid()) return selected_bk_;
+    if (selected_ && selected_bk_.isValid())
+        return selected_bk_;
     return Button::currentBackground();
 }
 
 QColor Option::currentTextColor() const {
-    if (selected_ && selected_text_.isValid() && isEnabled()) return selected_text_;
+    if (selected_ && selected_text_.isValid() && isEnabled())
+        return selected_text_;
     return Button::currentTextColor();
 }
 
 void Option::paintContent(QPainter& painter) {
-    if (indicator_ == Indicator::None) return Button::paintContent(painter);
+    if (indicator_ == Indicator::None)
+        return Button::paintContent(painter);
     const Skin& s = skin();
     const int box = s.scaled(16);
     QRect area = textRect();
@@ -203,6 +227,8 @@ void Option::paintContent(QPainter& painter) {
     paintText(painter, text_, text, currentTextColor());
 }
 
-CheckBox::CheckBox() { setAttribute("indicator", "check"); }
+CheckBox::CheckBox() {
+    setAttribute("indicator", "check");
+}
 
 }  // namespace ui

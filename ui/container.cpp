@@ -25,7 +25,8 @@ Container::Container(Arrange arrange, QWidget* parent) : Control(parent), arrang
         case Arrange::Stack:
         case Arrange::Tab: {
             auto* stack = new QStackedLayout(this);
-            stack->setStackingMode(arrange == Arrange::Stack ? QStackedLayout::StackAll : QStackedLayout::StackOne);
+            stack->setStackingMode(arrange == Arrange::Stack ? QStackedLayout::StackAll
+                                                             : QStackedLayout::StackOne);
             layout_ = stack;
             break;
         }
@@ -34,7 +35,9 @@ Container::Container(Arrange arrange, QWidget* parent) : Control(parent), arrang
     layout_->setSpacing(0);
 }
 
-QStackedLayout* Container::stack() const { return qobject_cast<QStackedLayout*>(layout_); }
+QStackedLayout* Container::stack() const {
+    return qobject_cast<QStackedLayout*>(layout_);
+}
 
 Control* Container::itemAt(int index) const {
     return index >= 0 && index < count() ? items_[static_cast<size_t>(index)] : nullptr;
@@ -46,18 +49,22 @@ int Container::indexOf(const Control* child) const {
 }
 
 void Container::addAt(Control* child, int index) {
-    if (!child) return;
-    if (index < 0 || index > count()) index = count();
+    if (!child)
+        return;
+    if (index < 0 || index > count())
+        index = count();
     child->setParent(this);
     items_.insert(items_.begin() + index, child);
     relayout();
     // Children show with their container unless a layout or code hid them on purpose.
-    if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide) || !child->isHidden()) child->show();
+    if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide) || !child->isHidden())
+        child->show();
 }
 
 bool Container::remove(Control* child) {
     int index = indexOf(child);
-    if (index < 0) return false;
+    if (index < 0)
+        return false;
     items_.erase(items_.begin() + index);
     layout_->removeWidget(child);
     delete child;
@@ -77,7 +84,8 @@ void Container::removeAll() {
 
 bool Container::setItemIndex(Control* child, int index) {
     int from = indexOf(child);
-    if (from < 0 || index < 0 || index >= count()) return false;
+    if (from < 0 || index < 0 || index >= count())
+        return false;
     items_.erase(items_.begin() + from);
     items_.insert(items_.begin() + index, child);
     relayout();
@@ -91,26 +99,32 @@ void Container::relayout() {
     // The widget's own margins: stacked layouts ignore a layout's margins.
     setContentsMargins(s.scaled(inset_.left()), s.scaled(inset_.top()), s.scaled(inset_.right()),
                        s.scaled(inset_.bottom()));
-    while (QLayoutItem* item = layout_->takeAt(0)) delete item;
+    while (QLayoutItem* item = layout_->takeAt(0))
+        delete item;
     if (auto* box = qobject_cast<QBoxLayout*>(layout_)) {
         const bool vertical = arrange_ == Arrange::Vertical;
         box->setSpacing(s.scaled(child_padding_));
         for (Control* c : items_) {
-            if (c->isFloat()) continue;
+            if (c->isFloat())
+                continue;
             const QMargins pad = c->paddingUnits();
             const int before = vertical ? pad.top() : pad.left();
             const int after = vertical ? pad.bottom() : pad.right();
-            if (before) box->addSpacing(s.scaled(before));
+            if (before)
+                box->addSpacing(s.scaled(before));
             const bool fixed_main = vertical ? c->fixedHeightUnits() > 0 : c->fixedWidthUnits() > 0;
             const bool fixed_cross = vertical ? c->fixedWidthUnits() > 0 : c->fixedHeightUnits() > 0;
             Qt::Alignment align;
-            if (fixed_cross) align = vertical ? child_align_ : child_valign_;
+            if (fixed_cross)
+                align = vertical ? child_align_ : child_valign_;
             box->addWidget(c, fixed_main ? 0 : 1, align);
-            if (after) box->addSpacing(s.scaled(after));
+            if (after)
+                box->addSpacing(s.scaled(after));
         }
     } else if (QStackedLayout* st = stack()) {
         for (Control* c : items_) {
-            if (!c->isFloat()) st->addWidget(c);
+            if (!c->isFloat())
+                st->addWidget(c);
         }
     }
     placeFloats();
@@ -119,7 +133,8 @@ void Container::relayout() {
 void Container::placeFloats() {
     const Skin& s = skin();
     for (Control* c : items_) {
-        if (!c->isFloat()) continue;
+        if (!c->isFloat())
+            continue;
         QRect p = c->floatPosUnits();
         int w = c->fixedWidthUnits() ? c->fixedWidthUnits() : p.width();
         int h = c->fixedHeightUnits() ? c->fixedHeightUnits() : p.height();
@@ -141,7 +156,9 @@ bool Container::setAttribute(std::string_view name, std::string_view value) {
     } else if (name == "childalign") {
         child_align_ = value == "left" ? Qt::AlignLeft : value == "right" ? Qt::AlignRight : Qt::AlignHCenter;
     } else if (name == "childvalign") {
-        child_valign_ = value == "top" ? Qt::AlignTop : value == "bottom" ? Qt::AlignBottom : Qt::AlignVCenter;
+        child_valign_ = value == "top"      ? Qt::AlignTop
+                        : value == "bottom" ? Qt::AlignBottom
+                                            : Qt::AlignVCenter;
     } else {
         return Control::setAttribute(name, value);
     }
@@ -149,27 +166,33 @@ bool Container::setAttribute(std::string_view name, std::string_view value) {
     return true;
 }
 
-int TabLayout::currentSelection() const { return stack() ? indexOf(dynamic_cast<Control*>(stack()->currentWidget())) : -1; }
+int TabLayout::currentSelection() const {
+    return stack() ? indexOf(dynamic_cast<Control*>(stack()->currentWidget())) : -1;
+}
 
 bool TabLayout::selectItem(int index) {
     Control* page = itemAt(index);
-    if (!page) return false;
+    if (!page)
+        return false;
     int old = currentSelection();
     wanted_ = index;
     stack()->setCurrentWidget(page);
-    if (old != index) notify("tabselect", index, old);
+    if (old != index)
+        notify("tabselect", index, old);
     return true;
 }
 
 void TabLayout::addAt(Control* child, int index) {
     Container::addAt(child, index);
-    if (Control* page = itemAt(wanted_)) stack()->setCurrentWidget(page);
+    if (Control* page = itemAt(wanted_))
+        stack()->setCurrentWidget(page);
 }
 
 bool TabLayout::setAttribute(std::string_view name, std::string_view value) {
     if (name == "selectedid") {
         wanted_ = parseMargins(value).left();
-        if (Control* page = itemAt(wanted_)) stack()->setCurrentWidget(page);
+        if (Control* page = itemAt(wanted_))
+            stack()->setCurrentWidget(page);
         return true;
     }
     return Container::setAttribute(name, value);

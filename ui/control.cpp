@@ -15,7 +15,8 @@
 namespace ui {
 
 bool Notify::is(std::string_view t, std::string_view sender_name) const {
-    return type == t && sender && sender->objectName() == QLatin1StringView(sender_name.data(), sender_name.size());
+    return type == t && sender &&
+           sender->objectName() == QLatin1StringView(sender_name.data(), sender_name.size());
 }
 
 QColor parseColor(std::string_view text) {
@@ -29,9 +30,12 @@ QColor parseColor(std::string_view text) {
     }
     std::uint32_t v = 0;
     auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), v, 16);
-    if (ec != std::errc() || end != hex.data() + hex.size()) return {};
-    if (hex.size() == 6) return QColor::fromRgb(0xFF000000u | v);
-    if (hex.size() == 8) return QColor::fromRgba(v);
+    if (ec != std::errc() || end != hex.data() + hex.size())
+        return {};
+    if (hex.size() == 6)
+        return QColor::fromRgb(0xFF000000u | v);
+    if (hex.size() == 8)
+        return QColor::fromRgba(v);
     return {};
 }
 
@@ -41,16 +45,20 @@ QMargins parseMargins(std::string_view text) {
     const char* p = text.data();
     const char* end = p + text.size();
     while (p < end && i < 4) {
-        while (p < end && (*p == ' ' || *p == ',')) ++p;
+        while (p < end && (*p == ' ' || *p == ','))
+            ++p;
         auto [next, ec] = std::from_chars(p, end, v[i]);
-        if (ec != std::errc()) break;
+        if (ec != std::errc())
+            break;
         p = next;
         ++i;
     }
     return QMargins(v[0], v[1], v[2], v[3]);
 }
 
-bool parseBool(std::string_view text) { return text == "true" || text == "1" || text == "yes"; }
+bool parseBool(std::string_view text) {
+    return text == "true" || text == "1" || text == "yes";
+}
 
 static int parseInt(std::string_view text) {
     int v = 0;
@@ -69,7 +77,8 @@ Registry& registry() {
 }
 std::string lower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 }  // namespace
@@ -85,7 +94,8 @@ Control* createRegisteredControl(std::string_view tag) {
     {
         std::lock_guard lock(registry().mutex);
         auto it = registry().creators.find(lower(tag));
-        if (it == registry().creators.end()) return nullptr;
+        if (it == registry().creators.end())
+            return nullptr;
         creator = it->second;
     }
     return creator();
@@ -124,10 +134,12 @@ bool Control::setAttribute(std::string_view name, std::string_view value) {
         setUserData(v);
     } else if (name == "width") {
         fixed_width_ = parseInt(value);
-        if (fixed_width_ > 0) setFixedWidth(s.scaled(fixed_width_));
+        if (fixed_width_ > 0)
+            setFixedWidth(s.scaled(fixed_width_));
     } else if (name == "height") {
         fixed_height_ = parseInt(value);
-        if (fixed_height_ > 0) setFixedHeight(s.scaled(fixed_height_));
+        if (fixed_height_ > 0)
+            setFixedHeight(s.scaled(fixed_height_));
     } else if (name == "minwidth") {
         setMinimumWidth(s.scaled(parseInt(value)));
     } else if (name == "minheight") {
@@ -189,7 +201,8 @@ bool Control::setAttribute(std::string_view name, std::string_view value) {
     } else if (name == "bold") {
         font_weight_ = parseBool(value) ? QFont::DemiBold : QFont::Normal;
     } else if (name == "cursor") {
-        if (value == "hand") setCursor(Qt::PointingHandCursor);
+        if (value == "hand")
+            setCursor(Qt::PointingHandCursor);
     } else {
         return false;
     }
@@ -203,26 +216,32 @@ Control* Control::find(std::string_view name) const {
 
 Window* Control::ownerWindow() const {
     for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-        if (auto* window = dynamic_cast<Window*>(w)) return window;
+        if (auto* window = dynamic_cast<Window*>(w))
+            return window;
     }
     return nullptr;
 }
 
 void Control::notify(std::string_view type, std::intptr_t wparam, std::intptr_t lparam) {
-    if (Window* window = ownerWindow()) window->sendNotify(Notify{std::string(type), this, wparam, lparam});
+    if (Window* window = ownerWindow())
+        window->sendNotify(Notify{std::string(type), this, wparam, lparam});
 }
 
 QFont Control::controlFont() const {
     Window* window = ownerWindow();
     QFont font = window ? window->layoutFont(font_id_) : QFont();
-    if (font_size_ > 0) font.setPixelSize(skin().scaled(font_size_));
-    if (font_weight_) font.setWeight(static_cast<QFont::Weight>(font_weight_));
+    if (font_size_ > 0)
+        font.setPixelSize(skin().scaled(font_size_));
+    if (font_weight_)
+        font.setWeight(static_cast<QFont::Weight>(font_weight_));
     return font;
 }
 
 QColor Control::currentTextColor() const {
-    if (!isEnabled() && disabled_text_color_.isValid()) return disabled_text_color_;
-    if (text_color_.isValid()) return text_color_;
+    if (!isEnabled() && disabled_text_color_.isValid())
+        return disabled_text_color_;
+    if (text_color_.isValid())
+        return text_color_;
     Window* window = ownerWindow();
     return window ? window->defaultTextColor() : QColor(0x33, 0x33, 0x33);
 }
@@ -232,7 +251,9 @@ QRectF Control::frameRect() const {
     return QRectF(rect()).adjusted(half, half, -half, -half);
 }
 
-int Control::radius() const { return skin().scaled(border_round_); }
+int Control::radius() const {
+    return skin().scaled(border_round_);
+}
 
 QRect Control::textRect() const {
     const Skin& s = skin();
@@ -248,7 +269,8 @@ void Control::paintEvent(QPaintEvent*) {
 }
 
 void Control::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange) update();
+    if (event->type() == QEvent::EnabledChange)
+        update();
     QWidget::changeEvent(event);
 }
 
@@ -279,7 +301,8 @@ void Control::paintBackground(QPainter& painter) {
 }
 
 void Control::paintContent(QPainter& painter) {
-    if (!text_.isEmpty()) paintText(painter, text_, textRect(), currentTextColor());
+    if (!text_.isEmpty())
+        paintText(painter, text_, textRect(), currentTextColor());
 }
 
 int Control::textHeightForWidth(int width) const {
@@ -312,8 +335,10 @@ void Control::paintText(QPainter& painter, const QString& text, const QRect& rec
         doc.setTextWidth(rect.width());
         qreal h = doc.size().height();
         qreal top = rect.top();
-        if (align_ & Qt::AlignVCenter) top += std::max<qreal>(0, (rect.height() - h) / 2);
-        if (align_ & Qt::AlignBottom) top += std::max<qreal>(0, rect.height() - h);
+        if (align_ & Qt::AlignVCenter)
+            top += std::max<qreal>(0, (rect.height() - h) / 2);
+        if (align_ & Qt::AlignBottom)
+            top += std::max<qreal>(0, rect.height() - h);
         painter.save();
         painter.translate(rect.left(), top);
         doc.drawContents(&painter, QRectF(0, 0, rect.width(), rect.height()));

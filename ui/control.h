@@ -157,8 +157,8 @@ bool registerControl(const std::string& tag, ControlCreator creator);
 // A new control for `tag` (case-insensitive), or null when no class has that tag.
 Control* createRegisteredControl(std::string_view tag);
 
-#define QUORIN_UI_CONTROL(TagText, ClassName)                                                      \
-    [[maybe_unused]] static const bool quorin_ui_registered_##ClassName = ::ui::registerControl( \
-        TagText, []() -> ::ui::Control* { return new ClassName; })
+#define QUORIN_UI_CONTROL(TagText, ClassName)                             \
+    [[maybe_unused]] static const bool quorin_ui_registered_##ClassName = \
+        ::ui::registerControl(TagText, []() -> ::ui::Control* { return new ClassName; })
 
 }  // namespace ui

@@ -20,9 +20,13 @@ Edit::Edit() : line_(new QLineEdit(this)) {
     connect(line_, &QLineEdit::returnPressed, this, [this] { notify("return"); });
 }
 
-std::string Edit::text() const { return line_->text().toStdString(); }
+std::string Edit::text() const {
+    return line_->text().toStdString();
+}
 
-void Edit::setText(const std::string& text) { line_->setText(QString::fromStdString(text)); }
+void Edit::setText(const std::string& text) {
+    line_->setText(QString::fromStdString(text));
+}
 
 bool Edit::setAttribute(std::string_view name, std::string_view value) {
     if (name == "text") {
@@ -30,8 +34,9 @@ bool Edit::setAttribute(std::string_view name, std::string_view value) {
     } else if (name == "maxchar") {
         line_->setMaxLength(parseMargins(value).left());
     } else if (name == "numberonly") {
-        line_->setValidator(parseBool(value) ? new QRegularExpressionValidator(QRegularExpression("[0-9]*"), line_)
-                                             : nullptr);
+        line_->setValidator(parseBool(value)
+                                ? new QRegularExpressionValidator(QRegularExpression("[0-9]*"), line_)
+                                : nullptr);
     } else if (name == "readonly") {
         line_->setReadOnly(parseBool(value));
     } else if (name == "password") {
@@ -47,7 +52,8 @@ bool Edit::setAttribute(std::string_view name, std::string_view value) {
 void Edit::resizeEvent(QResizeEvent* event) {
     Control::resizeEvent(event);
     QRect r = textRect();
-    if (r == rect()) r = rect().adjusted(skin().scaled(8), 0, -skin().scaled(8), 0);
+    if (r == rect())
+        r = rect().adjusted(skin().scaled(8), 0, -skin().scaled(8), 0);
     line_->setGeometry(r);
     QFont font = controlFont();
     line_->setFont(font);
@@ -58,7 +64,8 @@ void Edit::resizeEvent(QResizeEvent* event) {
 
 bool Edit::eventFilter(QObject* watched, QEvent* event) {
     if (watched == line_) {
-        if (event->type() == QEvent::FocusIn) update();
+        if (event->type() == QEvent::FocusIn)
+            update();
         if (event->type() == QEvent::FocusOut) {
             update();
             notify("killfocus");

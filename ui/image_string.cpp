@@ -11,12 +11,14 @@ namespace ui {
 
 static QRect parseRect(const QString& text) {
     QStringList parts = text.split(',');
-    if (parts.size() != 4) return {};
+    if (parts.size() != 4)
+        return {};
     int v[4];
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         v[i] = parts[i].trimmed().toInt(&ok);
-        if (!ok) return {};
+        if (!ok)
+            return {};
     }
     return QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1));
 }
@@ -24,7 +26,8 @@ static QRect parseRect(const QString& text) {
 ImageSpec parseImageString(const std::string& text) {
     ImageSpec spec;
     QString s = QString::fromStdString(text).trimmed();
-    if (s.isEmpty()) return spec;
+    if (s.isEmpty())
+        return spec;
     if (!s.contains('=')) {
         spec.file = s.toStdString();
         return spec;
@@ -32,16 +35,22 @@ ImageSpec parseImageString(const std::string& text) {
     int i = 0;
     const int n = s.size();
     while (i < n) {
-        while (i < n && s[i].isSpace()) ++i;
+        while (i < n && s[i].isSpace())
+            ++i;
         int key_start = i;
-        while (i < n && s[i] != '=' && !s[i].isSpace()) ++i;
+        while (i < n && s[i] != '=' && !s[i].isSpace())
+            ++i;
         QString key = s.mid(key_start, i - key_start).trimmed().toLower();
-        while (i < n && (s[i].isSpace() || s[i] == '=')) ++i;
-        if (i >= n || (s[i] != '\'' && s[i] != '"')) return {};
+        while (i < n && (s[i].isSpace() || s[i] == '='))
+            ++i;
+        if (i >= n || (s[i] != '\'' && s[i] != '"'))
+            return {};
         QChar quote = s[i++];
         int value_start = i;
-        while (i < n && s[i] != quote) ++i;
-        if (i >= n) return {};
+        while (i < n && s[i] != quote)
+            ++i;
+        if (i >= n)
+            return {};
         QString value = s.mid(value_start, i - value_start);
         ++i;
         if (key == "file") {
@@ -61,9 +70,11 @@ ImageSpec parseImageString(const std::string& text) {
 }
 
 bool paintImage(QPainter& painter, const QRect& target, const ImageSpec& spec) {
-    if (spec.empty()) return false;
+    if (spec.empty())
+        return false;
     QPixmap pixmap = skin().image(spec.file, spec.full_path);
-    if (pixmap.isNull()) return false;
+    if (pixmap.isNull())
+        return false;
     QRect source = spec.source.isNull() ? pixmap.rect() : spec.source.intersected(pixmap.rect());
     QRect dest = target;
     if (!spec.dest.isNull()) {

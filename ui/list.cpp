@@ -31,8 +31,10 @@ bool ListRow::setAttribute(std::string_view name, std::string_view value) {
 }
 
 QColor ListRow::currentBackground() const {
-    if (selected_ && selected_bk_.isValid()) return selected_bk_;
-    if (hot_ && hot_bk_.isValid()) return hot_bk_;
+    if (selected_ && selected_bk_.isValid())
+        return selected_bk_;
+    if (hot_ && hot_bk_.isValid())
+        return hot_bk_;
     return HorizontalLayout::currentBackground();
 }
 
@@ -80,23 +82,30 @@ int List::indexOf(const Control* row) const {
 }
 
 void List::addAt(Control* row, int index) {
-    if (!row) return;
-    if (index < 0 || index > count()) index = count();
+    if (!row)
+        return;
+    if (index < 0 || index > count())
+        index = count();
     row->setParent(body_);
     rows_.insert(rows_.begin() + index, row);
     column_->insertWidget(index, row);
-    if (selected_ >= index) ++selected_;
-    if (!row->testAttribute(Qt::WA_WState_ExplicitShowHide) || !row->isHidden()) row->show();
+    if (selected_ >= index)
+        ++selected_;
+    if (!row->testAttribute(Qt::WA_WState_ExplicitShowHide) || !row->isHidden())
+        row->show();
     row->installEventFilter(this);
 }
 
 bool List::remove(Control* row) {
     int index = indexOf(row);
-    if (index < 0) return false;
+    if (index < 0)
+        return false;
     rows_.erase(rows_.begin() + index);
     column_->removeWidget(row);
-    if (selected_ == index) selected_ = -1;
-    else if (selected_ > index) --selected_;
+    if (selected_ == index)
+        selected_ = -1;
+    else if (selected_ > index)
+        --selected_;
     delete row;
     return true;
 }
@@ -112,7 +121,8 @@ void List::removeAll() {
 
 bool List::setItemIndex(Control* row, int index) {
     int from = indexOf(row);
-    if (from < 0 || index < 0 || index >= count()) return false;
+    if (from < 0 || index < 0 || index >= count())
+        return false;
     Control* chosen = itemAt(selected_);
     rows_.erase(rows_.begin() + from);
     rows_.insert(rows_.begin() + index, row);
@@ -122,17 +132,23 @@ bool List::setItemIndex(Control* row, int index) {
 }
 
 void List::reinsert() {
-    for (Control* row : rows_) column_->removeWidget(row);
-    for (size_t i = 0; i < rows_.size(); ++i) column_->insertWidget(static_cast<int>(i), rows_[i]);
+    for (Control* row : rows_)
+        column_->removeWidget(row);
+    for (size_t i = 0; i < rows_.size(); ++i)
+        column_->insertWidget(static_cast<int>(i), rows_[i]);
 }
 
 bool List::selectItem(int index) {
-    if (index < -1 || index >= count()) return false;
+    if (index < -1 || index >= count())
+        return false;
     int old = selected_;
-    if (Control* before = itemAt(old)) before->setChecked(false);
+    if (Control* before = itemAt(old))
+        before->setChecked(false);
     selected_ = index;
-    if (Control* now = itemAt(index)) now->setChecked(true);
-    if (old != index) notify("itemselect", index, old);
+    if (Control* now = itemAt(index))
+        now->setChecked(true);
+    if (old != index)
+        notify("itemselect", index, old);
     return true;
 }
 
@@ -142,7 +158,8 @@ bool List::setAttribute(std::string_view name, std::string_view value) {
     } else if (name == "inset") {
         const Skin& s = skin();
         QMargins m = parseMargins(value);
-        column_->setContentsMargins(s.scaled(m.left()), s.scaled(m.top()), s.scaled(m.right()), s.scaled(m.bottom()));
+        column_->setContentsMargins(s.scaled(m.left()), s.scaled(m.top()), s.scaled(m.right()),
+                                    s.scaled(m.bottom()));
     } else if (name == "vscrollbar") {
         area_->setVerticalScrollBarPolicy(parseBool(value) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     } else {
@@ -160,7 +177,8 @@ bool List::eventFilter(QObject* watched, QEvent* event) {
         if (index >= 0) {
             QPointer<Control> guard(row);
             selectItem(index);
-            if (guard) guard->notify("itemclick", index, 0);
+            if (guard)
+                guard->notify("itemclick", index, 0);
             return guard.isNull();
         }
     }

@@ -15,7 +15,8 @@ namespace {
 QString menuStyle() {
     const Skin& s = skin();
     return QStringLiteral(
-               "QMenu { background: #FFFFFF; border: 1px solid #DDE1E7; border-radius: %1px; padding: %2px 0; }"
+               "QMenu { background: #FFFFFF; border: 1px solid #DDE1E7; border-radius: %1px; padding: %2px "
+               "0; }"
                "QMenu::item { padding: %3px %4px %3px %5px; color: #2B2F36; font-size: %6px; }"
                "QMenu::item:selected { background: #EEF4FF; color: #1F6FEB; }"
                "QMenu::item:disabled { color: #A6ACB5; }"
@@ -59,10 +60,14 @@ void readItems(QXmlStreamReader& xml, QMenu* menu) {
         }
         action->setObjectName(name);
         action->setData(a.value("userdata").toString());
-        if (a.value("checkable") == QLatin1String("true") || a.hasAttribute("checked")) action->setCheckable(true);
-        if (a.value("checked") == QLatin1String("true")) action->setChecked(true);
-        if (a.value("enabled") == QLatin1String("false")) action->setEnabled(false);
-        if (a.value("visible") == QLatin1String("false")) action->setVisible(false);
+        if (a.value("checkable") == QLatin1String("true") || a.hasAttribute("checked"))
+            action->setCheckable(true);
+        if (a.value("checked") == QLatin1String("true"))
+            action->setChecked(true);
+        if (a.value("enabled") == QLatin1String("false"))
+            action->setEnabled(false);
+        if (a.value("visible") == QLatin1String("false"))
+            action->setVisible(false);
     }
 }
 
@@ -82,13 +87,17 @@ std::unique_ptr<Menu> Menu::load(const std::string& layout) {
 
 std::unique_ptr<Menu> Menu::fromXml(const QByteArray& bytes) {
     QXmlStreamReader xml(bytes);
-    if (!xml.readNextStartElement() || xml.name() != QLatin1String("Menu")) return nullptr;
+    if (!xml.readNextStartElement() || xml.name() != QLatin1String("Menu"))
+        return nullptr;
     std::unique_ptr<Menu> menu(new Menu);
     readItems(xml, menu->menu_.get());
-    if (xml.hasError()) return nullptr;
-    QObject::connect(menu->menu_.get(), &QMenu::triggered, menu->menu_.get(), [m = menu.get()](QAction* action) {
-        if (m->owner_) m->trigger(m->owner_, action->objectName().toStdString());
-    });
+    if (xml.hasError())
+        return nullptr;
+    QObject::connect(menu->menu_.get(), &QMenu::triggered, menu->menu_.get(),
+                     [m = menu.get()](QAction* action) {
+                         if (m->owner_)
+                             m->trigger(m->owner_, action->objectName().toStdString());
+                     });
     return menu;
 }
 
@@ -98,7 +107,8 @@ QAction* Menu::action(std::string_view name) const {
 
 bool Menu::setChecked(std::string_view name, bool checked) {
     QAction* a = action(name);
-    if (!a) return false;
+    if (!a)
+        return false;
     a->setCheckable(true);
     a->setChecked(checked);
     return true;
@@ -106,25 +116,29 @@ bool Menu::setChecked(std::string_view name, bool checked) {
 
 bool Menu::setEnabled(std::string_view name, bool enabled) {
     QAction* a = action(name);
-    if (a) a->setEnabled(enabled);
+    if (a)
+        a->setEnabled(enabled);
     return a != nullptr;
 }
 
 bool Menu::setVisible(std::string_view name, bool visible) {
     QAction* a = action(name);
-    if (a) a->setVisible(visible);
+    if (a)
+        a->setVisible(visible);
     return a != nullptr;
 }
 
 bool Menu::setText(std::string_view name, const std::string& text) {
     QAction* a = action(name);
-    if (a) a->setText(QString::fromStdString(text));
+    if (a)
+        a->setText(QString::fromStdString(text));
     return a != nullptr;
 }
 
 bool Menu::setUserData(std::string_view name, const std::string& data) {
     QAction* a = action(name);
-    if (a) a->setData(QString::fromStdString(data));
+    if (a)
+        a->setData(QString::fromStdString(data));
     return a != nullptr;
 }
 
@@ -147,14 +161,17 @@ void Menu::popup(Window* owner, QPoint screen_pos, MenuAlign align) {
     owner_ = owner;
     QSize size = menu_->sizeHint();
     QPoint at = screen_pos;
-    if (align == MenuAlign::Left || align == MenuAlign::LeftTop) at.rx() -= size.width();
-    if (align == MenuAlign::Top || align == MenuAlign::LeftTop) at.ry() -= size.height();
+    if (align == MenuAlign::Left || align == MenuAlign::LeftTop)
+        at.rx() -= size.width();
+    if (align == MenuAlign::Top || align == MenuAlign::LeftTop)
+        at.ry() -= size.height();
     menu_->popup(at);
 }
 
 bool Menu::trigger(Window* owner, std::string_view name) {
     QAction* a = action(name);
-    if (!a || !a->isVisible() || !a->isEnabled() || !owner) return false;
+    if (!a || !a->isVisible() || !a->isEnabled() || !owner)
+        return false;
     MenuCommand command{a->objectName().toStdString(), a->data().toString().toStdString(),
                         a->text().toStdString()};
     // Queued like a posted window message; the command lives in the call.
@@ -162,7 +179,8 @@ bool Menu::trigger(Window* owner, std::string_view name) {
     QMetaObject::invokeMethod(
         owner,
         [target, command] {
-            if (target) target->onCustomMessage(kMenuCommandMessage, reinterpret_cast<platform::WParam>(&command), 0);
+            if (target)
+                target->onCustomMessage(kMenuCommandMessage, reinterpret_cast<platform::WParam>(&command), 0);
         },
         Qt::QueuedConnection);
     return true;

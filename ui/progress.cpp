@@ -12,7 +12,8 @@ QUORIN_UI_CONTROL("Slider", Slider);
 
 void Progress::setValue(int value) {
     value = std::clamp(value, min_, std::max(min_, max_));
-    if (value == value_) return;
+    if (value == value_)
+        return;
     value_ = value;
     update();
 }
@@ -45,10 +46,13 @@ bool Progress::setAttribute(std::string_view name, std::string_view value) {
     return true;
 }
 
-double Progress::fraction() const { return max_ > min_ ? double(value_ - min_) / double(max_ - min_) : 0.0; }
+double Progress::fraction() const {
+    return max_ > min_ ? double(value_ - min_) / double(max_ - min_) : 0.0;
+}
 
 QRect Progress::barRect() const {
-    if (!bar_height_) return rect();
+    if (!bar_height_)
+        return rect();
     int h = skin().scaled(bar_height_);
     return QRect(0, (height() - h) / 2, width(), h);
 }
@@ -101,7 +105,8 @@ void Slider::paintContent(QPainter& painter) {
     QSize thumb(s.scaled(thumb_units_.width()), s.scaled(thumb_units_.height()));
     int x = static_cast<int>((width() - thumb.width()) * fraction());
     QRect r(x, (height() - thumb.height()) / 2, thumb.width(), thumb.height());
-    if (paintImage(painter, r, thumb_image_)) return;
+    if (paintImage(painter, r, thumb_image_))
+        return;
     painter.setPen(QPen(fore_color_, s.scaled(2)));
     painter.setBrush(thumb_color_);
     painter.drawEllipse(QRectF(r).adjusted(1, 1, -1, -1));
@@ -115,22 +120,26 @@ int Slider::valueAt(int x) const {
 }
 
 void Slider::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !isEnabled()) return event->ignore();
+    if (event->button() != Qt::LeftButton || !isEnabled())
+        return event->ignore();
     dragging_ = true;
     setValue(valueAt(event->position().toPoint().x()));
     notify("movevaluechanged");
 }
 
 void Slider::mouseMoveEvent(QMouseEvent* event) {
-    if (!dragging_) return;
+    if (!dragging_)
+        return;
     int v = valueAt(event->position().toPoint().x());
-    if (v == value_) return;
+    if (v == value_)
+        return;
     setValue(v);
     notify("movevaluechanged");
 }
 
 void Slider::mouseReleaseEvent(QMouseEvent* event) {
-    if (!dragging_) return event->ignore();
+    if (!dragging_)
+        return event->ignore();
     dragging_ = false;
     setValue(valueAt(event->position().toPoint().x()));
     notify("valuechanged");

@@ -10,11 +10,21 @@ ScrollBar::ScrollBar() : bar_(new QScrollBar(Qt::Vertical, this)) {
     connect(bar_, &QScrollBar::valueChanged, this, [this] { notify("valuechanged"); });
 }
 
-int ScrollBar::value() const { return bar_->value(); }
-void ScrollBar::setValue(int value) { bar_->setValue(value); }
-int ScrollBar::minimum() const { return bar_->minimum(); }
-int ScrollBar::maximum() const { return bar_->maximum(); }
-void ScrollBar::setRange(int minimum, int maximum) { bar_->setRange(minimum, maximum); }
+int ScrollBar::value() const {
+    return bar_->value();
+}
+void ScrollBar::setValue(int value) {
+    bar_->setValue(value);
+}
+int ScrollBar::minimum() const {
+    return bar_->minimum();
+}
+int ScrollBar::maximum() const {
+    return bar_->maximum();
+}
+void ScrollBar::setRange(int minimum, int maximum) {
+    bar_->setRange(minimum, maximum);
+}
 
 bool ScrollBar::setAttribute(std::string_view name, std::string_view value) {
     if (name == "hor") {

@@ -9,7 +9,8 @@ namespace ui {
 struct Skin::Archive {
     zip_t* zip = nullptr;
     ~Archive() {
-        if (zip) zip_discard(zip);
+        if (zip)
+            zip_discard(zip);
     }
 };
 
@@ -22,9 +23,12 @@ Skin& skin() {
 }
 
 int scaleDpiFor(int dpi) {
-    if (dpi >= 192) return 192;
-    if (dpi >= 144) return 144;
-    if (dpi < 120) return 96;
+    if (dpi >= 192)
+        return 192;
+    if (dpi >= 144)
+        return 144;
+    if (dpi < 120)
+        return 96;
     return 120;
 }
 
@@ -38,7 +42,8 @@ static std::string entryName(std::string_view text) {
         auto slash = name.find('/');
         name.erase(0, slash == std::string::npos ? name.size() : slash + 1);
     }
-    while (name.starts_with("/")) name.erase(0, 1);
+    while (name.starts_with("/"))
+        name.erase(0, 1);
     return name;
 }
 
@@ -46,28 +51,35 @@ static std::optional<QByteArray> readEntry(zip_t* zip, std::string_view name) {
     std::string key(name);
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_stat(zip, key.c_str(), ZIP_FL_ENC_GUESS, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return std::nullopt;
-    if (st.size > 64u * 1024 * 1024) return std::nullopt;  // no skin entry is this large
+    if (zip_stat(zip, key.c_str(), ZIP_FL_ENC_GUESS, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        return std::nullopt;
+    if (st.size > 64u * 1024 * 1024)
+        return std::nullopt;  // no skin entry is this large
     zip_file_t* file = zip_fopen(zip, key.c_str(), 0);
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     QByteArray bytes(static_cast<qsizetype>(st.size), Qt::Uninitialized);
     zip_int64_t got = zip_fread(file, bytes.data(), st.size);
     zip_fclose(file);
-    if (got != static_cast<zip_int64_t>(st.size)) return std::nullopt;  // wrong password or damage
+    if (got != static_cast<zip_int64_t>(st.size))
+        return std::nullopt;  // wrong password or damage
     return bytes;
 }
 
 bool Skin::openArchive(const std::filesystem::path& archive, const std::string& password) {
     int error = 0;
     zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &error);
-    if (!zip) return false;
+    if (!zip)
+        return false;
     auto opened = std::make_unique<Archive>();
     opened->zip = zip;
-    if (zip_set_default_password(zip, password.c_str()) != 0) return false;
+    if (zip_set_default_password(zip, password.c_str()) != 0)
+        return false;
     // A wrong password shows on the first encrypted entry: check one now.
     if (zip_get_num_entries(zip, 0) > 0) {
         const char* first = zip_get_name(zip, 0, 0);
-        if (first && !std::string_view(first).ends_with("/") && !readEntry(zip, first)) return false;
+        if (first && !std::string_view(first).ends_with("/") && !readEntry(zip, first))
+            return false;
     }
     std::lock_guard lock(mutex_);
     archive_ = std::move(opened);
@@ -78,7 +90,8 @@ bool Skin::openArchive(const std::filesystem::path& archive, const std::string& 
 
 bool Skin::openFolder(const std::filesystem::path& folder) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) return false;
+    if (!std::filesystem::is_directory(folder, ec))
+        return false;
     std::lock_guard lock(mutex_);
     archive_.reset();
     folder_ = folder;
@@ -100,19 +113,25 @@ bool Skin::isOpen() const {
 
 std::optional<QByteArray> Skin::read(std::string_view name) const {
     std::string key = entryName(name);
-    if (key.empty() || key == "." || key.starts_with("..")) return std::nullopt;
+    if (key.empty() || key == "." || key.starts_with(".."))
+        return std::nullopt;
     std::lock_guard lock(mutex_);
-    if (archive_) return readEntry(archive_->zip, key);
-    if (folder_.empty()) return std::nullopt;
+    if (archive_)
+        return readEntry(archive_->zip, key);
+    if (folder_.empty())
+        return std::nullopt;
     QFile file(QString::fromStdString((folder_ / key).string()));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
     return file.readAll();
 }
 
 QPixmap Skin::image(const std::string& name, bool full_path) {
-    QString key = (full_path ? QStringLiteral("full:") : QStringLiteral("skin:")) + QString::fromStdString(name);
+    QString key =
+        (full_path ? QStringLiteral("full:") : QStringLiteral("skin:")) + QString::fromStdString(name);
     auto found = images_.find(key);
-    if (found != images_.end()) return *found;
+    if (found != images_.end())
+        return *found;
     QPixmap pixmap;
     if (full_path) {
         pixmap.load(QString::fromStdString(name));

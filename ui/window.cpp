@@ -34,7 +34,8 @@ struct Reply {
 
     void set(platform::LParam v) {
         std::lock_guard lock(mutex);
-        if (done) return;
+        if (done)
+            return;
         value = v;
         done = true;
         cv.notify_all();
@@ -48,7 +49,8 @@ public:
     MessageEvent(std::uint32_t id, platform::WParam w, platform::LParam l, std::shared_ptr<Reply> reply)
         : QEvent(messageEventType()), id(id), wparam(w), lparam(l), reply(std::move(reply)) {}
     ~MessageEvent() override {
-        if (reply) reply->set(0);
+        if (reply)
+            reply->set(0);
     }
     std::uint32_t id;
     platform::WParam wparam;
@@ -66,7 +68,8 @@ struct Window::Port : platform::MessageTarget {
 
     bool post(std::uint32_t id, platform::WParam w, platform::LParam l) override {
         std::lock_guard lock(mutex);
-        if (!window) return false;
+        if (!window)
+            return false;
         QCoreApplication::postEvent(window, new MessageEvent(id, w, l, nullptr));
         return true;
     }
@@ -75,7 +78,8 @@ struct Window::Port : platform::MessageTarget {
         auto reply = std::make_shared<Reply>();
         {
             std::unique_lock lock(mutex);
-            if (!window) return 0;
+            if (!window)
+                return 0;
             if (QThread::currentThread() == window->thread()) {
                 Window* target = window;
                 lock.unlock();
@@ -105,13 +109,15 @@ Window::~Window() {
 
 bool Window::create(const std::string& layout) {
     auto bytes = skin().read(layout);
-    if (!bytes) return false;
+    if (!bytes)
+        return false;
     return createFromXml(*bytes);
 }
 
 bool Window::createFromXml(const QByteArray& xml) {
     Builder builder(this);
-    if (!builder.buildWindow(xml)) return false;
+    if (!builder.buildWindow(xml))
+        return false;
     if (!inited_) {
         inited_ = true;
         sendNotify(Notify{"windowinit", nullptr, 0, 0});
@@ -121,7 +127,8 @@ bool Window::createFromXml(const QByteArray& xml) {
 
 Control* Window::buildControl(const std::string& layout) {
     auto bytes = skin().read(layout);
-    if (!bytes) return nullptr;
+    if (!bytes)
+        return nullptr;
     return Builder(this).buildControl(*bytes);
 }
 
@@ -132,15 +139,19 @@ void Window::applyWindowAttributes(const QHash<QString, QString>& a) {
         size_units_ = QSize(m.left(), m.top());
     }
     caption_ = parseMargins(a.value("caption").toStdString());
-    if (a.contains("roundcorner")) round_ = parseMargins(a.value("roundcorner").toStdString()).left();
+    if (a.contains("roundcorner"))
+        round_ = parseMargins(a.value("roundcorner").toStdString()).left();
     resizable_ = a.contains("sizebox") || a.contains("mininfo");
     if (a.contains("mininfo")) {
         QMargins m = parseMargins(a.value("mininfo").toStdString());
         setMinimumSize(s.scaled(m.left()), s.scaled(m.top()));
     }
-    if (a.contains("defaulttextcolor")) default_text_color_ = parseColor(a.value("defaulttextcolor").toStdString());
-    if (a.contains("title")) setWindowTitle(a.value("title"));
-    if (a.value("dropfiles") == QLatin1String("true")) setAcceptDrops(true);
+    if (a.contains("defaulttextcolor"))
+        default_text_color_ = parseColor(a.value("defaulttextcolor").toStdString());
+    if (a.contains("title"))
+        setWindowTitle(a.value("title"));
+    if (a.value("dropfiles") == QLatin1String("true"))
+        setAcceptDrops(true);
     const bool wants_shadow = a.value("shadow") != QLatin1String("false");
     shadow_ = (wants_shadow && s.shadowEnabled()) ? s.scaled(14) : 0;
     setAttribute(Qt::WA_TranslucentBackground, shadow_ > 0);
@@ -164,24 +175,32 @@ void Window::setRoot(Control* root) {
 }
 
 Control* Window::find(std::string_view name) const {
-    if (!root_) return nullptr;
-    if (root_->objectName() == QLatin1StringView(name.data(), name.size())) return root_;
+    if (!root_)
+        return nullptr;
+    if (root_->objectName() == QLatin1StringView(name.data(), name.size()))
+        return root_;
     return root_->find(name);
 }
 
-QFont Window::layoutFont(int id) const { return fonts_.value(id, default_font_); }
+QFont Window::layoutFont(int id) const {
+    return fonts_.value(id, default_font_);
+}
 
 void Window::addLayoutFont(int id, const QFont& font, bool make_default) {
     fonts_.insert(id, font);
-    if (make_default) default_font_ = font;
+    if (make_default)
+        default_font_ = font;
 }
 
-Control* Window::createControl(std::string_view tag) { return createRegisteredControl(tag); }
+Control* Window::createControl(std::string_view tag) {
+    return createRegisteredControl(tag);
+}
 
 void Window::sendNotify(Notify n) {
     QPointer<Window> self(this);
     notify(n);
-    if (!self || n.type != "click" || !n.sender) return;
+    if (!self || n.type != "click" || !n.sender)
+        return;
     // The caption buttons every skinned window shares.
     const QString name = n.sender->objectName();
     if (name == QLatin1String("closebtn")) {
@@ -197,7 +216,9 @@ void Window::sendNotify(Notify n) {
 
 void Window::notify(Notify&) {}
 
-platform::LParam Window::onCustomMessage(std::uint32_t, platform::WParam, platform::LParam) { return 0; }
+platform::LParam Window::onCustomMessage(std::uint32_t, platform::WParam, platform::LParam) {
+    return 0;
+}
 
 bool Window::post(std::uint32_t id, platform::WParam wparam, platform::LParam lparam) {
     return port_->post(id, wparam, lparam);
@@ -207,13 +228,16 @@ platform::LParam Window::send(std::uint32_t id, platform::WParam wparam, platfor
     return port_->send(id, wparam, lparam);
 }
 
-std::shared_ptr<platform::MessageTarget> Window::messageTarget() const { return port_; }
+std::shared_ptr<platform::MessageTarget> Window::messageTarget() const {
+    return port_;
+}
 
 bool Window::event(QEvent* event) {
     if (event->type() == messageEventType()) {
         auto* m = static_cast<MessageEvent*>(event);
         platform::LParam r = onCustomMessage(m->id, m->wparam, m->lparam);
-        if (m->reply) m->reply->set(r);
+        if (m->reply)
+            m->reply->set(r);
         return true;
     }
     return QWidget::event(event);
@@ -230,20 +254,23 @@ int Window::showModal(int default_result) {
     modal_loop_ = &loop;
     QPointer<Window> self(this);
     loop.exec(QEventLoop::DialogExec);
-    if (self) modal_loop_ = nullptr;
+    if (self)
+        modal_loop_ = nullptr;
     return result_;
 }
 
 void Window::close(int result) {
     result_ = result;
     hide();
-    if (modal_loop_) modal_loop_->exit(0);
+    if (modal_loop_)
+        modal_loop_->exit(0);
 }
 
 void Window::closeEvent(QCloseEvent* event) {
     // A close request from the system (title bar, Alt+F4) keeps the default result.
     event->accept();
-    if (modal_loop_) modal_loop_->exit(0);
+    if (modal_loop_)
+        modal_loop_->exit(0);
 }
 
 void Window::centerOnOwner() {
@@ -253,7 +280,8 @@ void Window::centerOnOwner() {
     } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
         area = screen->availableGeometry();
     }
-    if (area.isEmpty()) return;
+    if (area.isEmpty())
+        return;
     move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
@@ -262,13 +290,17 @@ void Window::resizeClient(int width_units, int height_units) {
     const int m = 2 * shadow_;
     int w = width_units < 0 ? width() : s.scaled(width_units) + m;
     int h = height_units < 0 ? height() : s.scaled(height_units) + m;
-    if (width_units >= 0) size_units_.setWidth(width_units);
-    if (height_units >= 0) size_units_.setHeight(height_units);
+    if (width_units >= 0)
+        size_units_.setWidth(width_units);
+    if (height_units >= 0)
+        size_units_.setHeight(height_units);
     resize(w, h);
     centerOnOwner();
 }
 
-void Window::showEvent(QShowEvent* event) { QWidget::showEvent(event); }
+void Window::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+}
 
 void Window::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
@@ -280,7 +312,8 @@ void Window::changeEvent(QEvent* event) {
 }
 
 void Window::paintEvent(QPaintEvent*) {
-    if (shadow_ <= 0 || isMaximized()) return;
+    if (shadow_ <= 0 || isMaximized())
+        return;
     // A soft shadow: rounded rings fading outwards, darker towards the bottom.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -297,7 +330,8 @@ void Window::paintEvent(QPaintEvent*) {
 }
 
 bool Window::inCaption(const QPoint& pos) const {
-    if (caption_.bottom() <= 0 || !root_) return false;
+    if (caption_.bottom() <= 0 || !root_)
+        return false;
     const Skin& s = skin();
     QPoint p = pos - root_->geometry().topLeft();
     return p.y() >= s.scaled(caption_.top()) && p.y() < s.scaled(caption_.bottom()) &&
@@ -307,7 +341,8 @@ bool Window::inCaption(const QPoint& pos) const {
 void Window::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && inCaption(event->position().toPoint())) {
         // The window manager moves the window when it can; else we do.
-        if (windowHandle() && windowHandle()->startSystemMove()) return;
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
         dragging_ = true;
         drag_offset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
         return;
@@ -316,10 +351,13 @@ void Window::mousePressEvent(QMouseEvent* event) {
 }
 
 void Window::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_) move(event->globalPosition().toPoint() - drag_offset_);
+    if (dragging_)
+        move(event->globalPosition().toPoint() - drag_offset_);
 }
 
-void Window::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+void Window::mouseReleaseEvent(QMouseEvent*) {
+    dragging_ = false;
+}
 
 void Window::mouseDoubleClickEvent(QMouseEvent* event) {
     if (resizable_ && event->button() == Qt::LeftButton && inCaption(event->position().toPoint())) {
@@ -328,13 +366,15 @@ void Window::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void Window::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
 }
 
 void Window::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+        if (url.isLocalFile())
+            paths.push_back(url.toLocalFile().toStdString());
     }
     if (!paths.empty()) {
         event->acceptProposedAction();

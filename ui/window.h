@@ -53,7 +53,8 @@ public:
     // "minbtn", "maxbtn" and "restorebtn" clicks and "windowinit".
     virtual void notify(Notify& notify);
     // Numbered messages from post() / send(); the result goes back to send().
-    virtual platform::LParam onCustomMessage(std::uint32_t id, platform::WParam wparam, platform::LParam lparam);
+    virtual platform::LParam onCustomMessage(std::uint32_t id, platform::WParam wparam,
+                                             platform::LParam lparam);
     // Files dropped on a window whose layout says dropfiles="true".
     virtual void onDropFiles(const std::vector<std::string>& paths) {}
 

@@ -8,8 +8,9 @@
 namespace app {
 
 namespace {
-constexpr std::array<const char*, 6> kModeOptions = {"optConverVideo", "optConverAudio2",  "optConverAudio",
-                                                     "optConverGif",   "optConverMerge",   "optConverCompress"};
+constexpr std::array<const char*, 6> kModeOptions = {"optConverVideo", "optConverAudio2",
+                                                     "optConverAudio", "optConverGif",
+                                                     "optConverMerge", "optConverCompress"};
 constexpr std::array<const char*, 6> kModeLists = {"listVideo", "listAudio2", "listAudio",
                                                    "listGif",   "listMerge",  "listCompress"};
 }  // namespace
@@ -17,12 +18,15 @@ constexpr std::array<const char*, 6> kModeLists = {"listVideo", "listAudio2", "l
 CMainShell::CMainShell(const MainWindowContext& context) : context_(context) {
     setObjectName(QStringLiteral("QuorinVideoConvertWindowClass"));
     setWindowTitle(QString::fromStdString(context.title));
-    if (context.right_to_left) setLayoutDirection(Qt::RightToLeft);
+    if (context.right_to_left)
+        setLayoutDirection(Qt::RightToLeft);
 }
 
 bool CMainShell::createFromSkin() {
-    if (!create("skin.xml")) return false;
-    if (ui::Control* title = find("TitleText")) title->setText(context_.title);
+    if (!create("skin.xml"))
+        return false;
+    if (ui::Control* title = find("TitleText"))
+        title->setText(context_.title);
     if (!context_.branding.title_logo.empty()) {
         if (ui::Control* logo = find("TitleLogo"))
             logo->setAttribute("bkimage", "file='" + context_.branding.title_logo + "' restype='fullpath'");
@@ -33,19 +37,23 @@ bool CMainShell::createFromSkin() {
 }
 
 void CMainShell::setControlShown(const char* name, bool shown) {
-    if (ui::Control* c = find(name)) c->setShown(shown);
+    if (ui::Control* c = find(name))
+        c->setShown(shown);
 }
 
 void CMainShell::selectMode(int mode) {
-    if (mode < 0 || mode >= static_cast<int>(kModeOptions.size())) return;
+    if (mode < 0 || mode >= static_cast<int>(kModeOptions.size()))
+        return;
     mode_ = mode;
     for (size_t i = 0; i < kModeOptions.size(); ++i) {
         const bool on = static_cast<int>(i) == mode;
         if (ui::Control* opt = find(kModeOptions[i])) {
-            if (on) opt->setChecked(true);
+            if (on)
+                opt->setChecked(true);
         }
         if (ui::Control* bottom = find(std::string(kModeOptions[i]) + "_Bottom")) {
-            if (on) bottom->setChecked(true);
+            if (on)
+                bottom->setChecked(true);
         }
         setControlShown(kModeLists[i], on);
     }
@@ -53,17 +61,20 @@ void CMainShell::selectMode(int mode) {
 }
 
 void CMainShell::notify(ui::Notify& n) {
-    if (!n.sender) return;
+    if (!n.sender)
+        return;
     const std::string name = n.sender->name();
     if (n.type == "selectchanged" && n.sender->isChecked()) {
         for (size_t i = 0; i < kModeOptions.size(); ++i) {
             if (name == kModeOptions[i] || name == std::string(kModeOptions[i]) + "_Bottom") {
-                if (mode_ != static_cast<int>(i)) selectMode(static_cast<int>(i));
+                if (mode_ != static_cast<int>(i))
+                    selectMode(static_cast<int>(i));
             }
         }
         return;
     }
-    if (n.type != "click") return;
+    if (n.type != "click")
+        return;
     if (name == "btnClose") {
         QWidget::close();
     } else if (name == "btnMin") {

@@ -25,7 +25,8 @@ void CMessageDlg::initWindow() {
     setWindowTitle(QString::fromStdString(title_));
     if (ui::Control* body = find("context")) {
         body->setAttribute("showhtml", html_ ? "true" : "false");
-        if (text_color_.isValid()) body->setAttribute("textcolor", text_color_.name(QColor::HexArgb).toStdString());
+        if (text_color_.isValid())
+            body->setAttribute("textcolor", text_color_.name(QColor::HexArgb).toStdString());
         body->setText(text_);
     }
     // One icon: information first, then error, then warning; information otherwise.
@@ -33,13 +34,16 @@ void CMessageDlg::initWindow() {
                        : (kind_ & kMessageError)     ? "errorLogo"
                        : (kind_ & kMessageWarning)   ? "warnLogo"
                                                      : "infoLogo";
-    for (const char* name : {"infoLogo", "errorLogo", "warnLogo"}) setControlVisible(name, std::string_view(name) == icon);
+    for (const char* name : {"infoLogo", "errorLogo", "warnLogo"})
+        setControlVisible(name, std::string_view(name) == icon);
     // A plain message has the confirm button only.
     setControlVisible("btnClose", (kind_ & (kMessageYesNo | kMessageOkCancel)) != 0);
     if (kind_ & kMessageYesNo) {
         // A question reads better with Yes / No than with OK / Cancel.
-        if (std::string yes = getText("BtnYes"); !yes.empty()) setControlText("btnYes", yes);
-        if (std::string no = getText("BtnNo"); !no.empty()) setControlText("btnClose", no);
+        if (std::string yes = getText("BtnYes"); !yes.empty())
+            setControlText("btnYes", yes);
+        if (std::string no = getText("BtnNo"); !no.empty())
+            setControlText("btnClose", no);
     }
     setControlVisible("btnKefu", show_support_);
     setControlVisible("btnYes", !show_support_);
@@ -49,12 +53,14 @@ void CMessageDlg::initWindow() {
 
 void CMessageDlg::fitBody() {
     ui::Control* body = find("context");
-    if (!body || !layout()) return;
+    if (!body || !layout())
+        return;
     // A grab lays the hidden window out (it delivers the pending resizes all the way
     // down), which tells the body's width.
     (void)grab(QRect(0, 0, 1, 1));
     const int missing = body->textHeightForWidth(body->width()) - body->height();
-    if (missing <= 0) return;
+    if (missing <= 0)
+        return;
     const ui::Skin& s = ui::skin();
     const int client_units = (height() - 2 * shadowMargin()) * 96 / s.scaleDpi();
     int wanted = client_units + (missing * 96 + s.scaleDpi() - 1) / s.scaleDpi();
@@ -71,7 +77,8 @@ void CMessageDlg::onClick(ui::Notify& n) {
     } else if (name == "btnClose" || name == "btnExit") {
         close(kResultNo);
     } else if (name == "btnKefu") {
-        if (!support_url_.empty() && open_url_) open_url_(support_url_);
+        if (!support_url_.empty() && open_url_)
+            open_url_(support_url_);
     }
 }
 
@@ -84,6 +91,8 @@ int showMessage(QWidget* owner, std::string_view key, int kind) {
     return messageBox(owner, getText(key, "Message"), getText("Title", "Message"), kind);
 }
 
-int showMessage(QWidget* owner, MessageKey key, int kind) { return showMessage(owner, key.decode(), kind); }
+int showMessage(QWidget* owner, MessageKey key, int kind) {
+    return showMessage(owner, key.decode(), kind);
+}
 
 }  // namespace app

@@ -8,12 +8,14 @@ MyBaseWindow::MyBaseWindow(QWidget* owner, std::string layout_name)
 }
 
 bool MyBaseWindow::createFromSkin() {
-    if (!created_) created_ = create(layout_name_ + ".xml");
+    if (!created_)
+        created_ = create(layout_name_ + ".xml");
     return created_;
 }
 
 int MyBaseWindow::doModal(int default_result) {
-    if (!createFromSkin()) return 0;
+    if (!createFromSkin())
+        return 0;
     return showModal(default_result);
 }
 
@@ -26,11 +28,13 @@ void MyBaseWindow::notify(ui::Notify& n) {
 }
 
 void MyBaseWindow::setControlText(const char* name, const std::string& text) {
-    if (ui::Control* c = find(name)) c->setText(text);
+    if (ui::Control* c = find(name))
+        c->setText(text);
 }
 
 void MyBaseWindow::setControlVisible(const char* name, bool visible) {
-    if (ui::Control* c = find(name)) c->setShown(visible);
+    if (ui::Control* c = find(name))
+        c->setShown(visible);
 }
 
 }  // namespace app

@@ -18,7 +18,8 @@ constexpr double kMaxFrameRate = 1000.0;
 // instead of wrapping into an accepted value.
 std::int64_t leadingInteger(const std::string& text) {
     const char* p = text.c_str();
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == ' ' || *p == '\t')
+        ++p;
     long long v = std::strtoll(p, nullptr, 10);
     return static_cast<std::int64_t>(v);
 }
@@ -31,7 +32,8 @@ CSettingDlg::CSettingDlg(QWidget* owner, SettingsStore& settings)
 }
 
 void CSettingDlg::initWindow() {
-    if (ui::Control* standby = find("StandbyServer")) standby->setChecked(settings_.standbyServer());
+    if (ui::Control* standby = find("StandbyServer"))
+        standby->setChecked(settings_.standbyServer());
     if (settings_.customBitrate() > 0) {
         setControlText("edtBitRate", std::to_string(settings_.customBitrate() / 1000));
     }
@@ -46,15 +48,19 @@ void CSettingDlg::onClick(ui::Notify& n) {
     const std::string name = n.sender ? n.sender->name() : std::string();
     auto* tabs = find<ui::TabLayout>("tabMain");
     if (name == "tabBitRateSetting") {
-        if (tabs) tabs->selectItem(0);
+        if (tabs)
+            tabs->selectItem(0);
     } else if (name == "tabFPSSetting") {
-        if (tabs) tabs->selectItem(1);
+        if (tabs)
+            tabs->selectItem(1);
     } else if (name == "tabConmonSetting") {
-        if (tabs) tabs->selectItem(2);
+        if (tabs)
+            tabs->selectItem(2);
     } else if (name == "btnDefault") {
         setControlText("edtBitRate", "");
         setControlText("edtFPS", "");
-        if (ui::Control* standby = find("StandbyServer")) standby->setChecked(false);
+        if (ui::Control* standby = find("StandbyServer"))
+            standby->setChecked(false);
     } else if (name == "btnClose" || name == "btnCancel") {
         close(0);
     } else if (name == "btnYes") {
@@ -89,7 +95,8 @@ void CSettingDlg::apply() {
     }
     settings_.setCustomFrameRate(fps > 0 ? static_cast<float>(fps) : 0.0f);
 
-    if (ui::Control* standby = find("StandbyServer")) settings_.setStandby(standby->isChecked());
+    if (ui::Control* standby = find("StandbyServer"))
+        settings_.setStandby(standby->isChecked());
     close(1);
 }
 

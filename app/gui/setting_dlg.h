@@ -17,7 +17,9 @@ public:
 
     // How a validation message is shown (the message dialog by default); tests
     // record it instead of running a nested modal loop.
-    void setMessageHandler(std::function<void(const char* key)> handler) { show_message_ = std::move(handler); }
+    void setMessageHandler(std::function<void(const char* key)> handler) {
+        show_message_ = std::move(handler);
+    }
 
 protected:
     void initWindow() override;

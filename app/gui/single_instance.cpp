@@ -20,17 +20,21 @@ std::string SingleInstance::socketPath() {
 bool SingleInstance::notifyRunning(const std::string& command, int timeout_ms) {
     QLocalSocket socket;
     socket.connectToServer(QString::fromStdString(socketPath()));
-    if (!socket.waitForConnected(timeout_ms)) return false;
+    if (!socket.waitForConnected(timeout_ms))
+        return false;
     socket.write(QByteArray::fromStdString(command + "\n"));
-    if (!socket.waitForBytesWritten(timeout_ms)) return false;
+    if (!socket.waitForBytesWritten(timeout_ms))
+        return false;
     // The answer tells that a live instance read it, not merely a stale socket file.
-    if (!socket.waitForReadyRead(timeout_ms)) return false;
+    if (!socket.waitForReadyRead(timeout_ms))
+        return false;
     return socket.readLine().trimmed() == "ok";
 }
 
 bool SingleInstance::listen(std::function<void(const std::string&)> on_command) {
     on_command_ = std::move(on_command);
-    if (server_ && server_->isListening()) return true;
+    if (server_ && server_->isListening())
+        return true;
     if (!server_) {
         server_ = new QLocalServer(this);
         server_->setSocketOptions(QLocalServer::UserAccessOption);
@@ -39,18 +43,22 @@ bool SingleInstance::listen(std::function<void(const std::string&)> on_command) 
     // Qt would silently replace a live instance's socket file, so ask first. A file
     // nobody answers on was left by a crash and is taken over. A live instance
     // answers well within the wait, even when busy.
-    if (notifyRunning("ping", 3000)) return false;
+    if (notifyRunning("ping", 3000))
+        return false;
     QLocalServer::removeServer(path);
-    if (!server_->listen(path)) return false;
+    if (!server_->listen(path))
+        return false;
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine()) return;
+                if (!socket->canReadLine())
+                    return;
                 const std::string command = socket->readLine(256).trimmed().toStdString();
                 socket->write("ok\n");
                 socket->flush();
-                if (command != "ping" && on_command_) on_command_(command);
+                if (command != "ping" && on_command_)
+                    on_command_(command);
             });
         }
     });

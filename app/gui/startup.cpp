@@ -53,17 +53,21 @@ void systemMessage(const std::string& text, const std::string& caption) {
 
 // A new crash report is noticed once, by its modification time.
 void checkCrashReport(const SettingsStore& settings) {
-    if (!settings.sendAction()) return;
+    if (!settings.sendAction())
+        return;
     std::error_code ec;
     const auto report = crashReportPath();
-    if (!std::filesystem::exists(report, ec)) return;
+    if (!std::filesystem::exists(report, ec))
+        return;
     auto stamp = std::filesystem::last_write_time(report, ec);
-    if (ec) return;
+    if (ec)
+        return;
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
         std::chrono::file_clock::to_sys(stamp).time_since_epoch());
     const auto low = static_cast<std::uint32_t>(seconds.count());
     auto store = platform::RegistryStore::currentUser();
-    if (store.getDword("UpDumpDay").value_or(0) == low) return;
+    if (store.getDword("UpDumpDay").value_or(0) == low)
+        return;
     store.setDword("UpDumpDay", low);
     // The error report itself (usage statistics) accepts the dump and sends nothing.
 }
@@ -71,12 +75,14 @@ void checkCrashReport(const SettingsStore& settings) {
 // Qt may already scale by the screen's pixel ratio; the layer adds only the rest.
 void applyDisplayScale() {
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
+    if (!screen)
+        return;
     const double ratio = screen->devicePixelRatio();
     const int dpi = static_cast<int>(screen->logicalDotsPerInch() * ratio + 0.5);
     debugLog("sys DPI is %d\n", dpi);
     int scale = ui::scaleDpiFor(dpi);
-    if (const char* forced = std::getenv("QUORIN_DPI"); forced && *forced) scale = ui::scaleDpiFor(std::atoi(forced));
+    if (const char* forced = std::getenv("QUORIN_DPI"); forced && *forced)
+        scale = ui::scaleDpiFor(std::atoi(forced));
     ui::skin().setScaleDpi(static_cast<int>(scale / ratio + 0.5));
 }
 
@@ -88,7 +94,8 @@ void startAsDesktopUser() {
     if (geteuid() == 0 && user && *user) {
         platform::CommandLine command("runuser");
         command.args({"-u", user, "--", exe});
-        if (platform::startDetached(command)) return;
+        if (platform::startDetached(command))
+            return;
     }
     platform::startDetached(platform::CommandLine(exe));
 }
@@ -98,14 +105,16 @@ class QuitOnClose : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Close) QCoreApplication::quit();
+        if (event->type() == QEvent::Close)
+            QCoreApplication::quit();
         return QObject::eventFilter(watched, event);
     }
 };
 
 void activateWindow(ui::Window* window) {
     debugLog("another start: main window activated\n");
-    if (window->isMinimized()) window->showNormal();
+    if (window->isMinimized())
+        window->showNormal();
     window->show();
     window->raise();
     window->activateWindow();
@@ -114,7 +123,8 @@ void activateWindow(ui::Window* window) {
 // The application routine; returns when the program should end.
 void runApplication(const std::string& command_line, SettingsStore& settings, BrandingInfo& branding,
                     const std::string& title, LanguageId language) {
-    if (!selectSkinArchive(language, branding) || !ui::skin().openArchive(branding.skin_folder / branding.skin_file)) {
+    if (!selectSkinArchive(language, branding) ||
+        !ui::skin().openArchive(branding.skin_folder / branding.skin_file)) {
         systemMessage(getText("SkinLost"), "Error");
         return;
     }
@@ -142,7 +152,8 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
     }
 
     const bool restarted = findStartSwitch(command_line) == StartSwitch::Restart;
-    if (!restarted && SingleInstance::notifyRunning("activate")) return;
+    if (!restarted && SingleInstance::notifyRunning("activate"))
+        return;
 
     const auto installer = platform::dataDir() / "VeltraVideoConvertSetup.exe";
     std::error_code ec;
@@ -159,21 +170,26 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
         window = mainWindowFactory()(context);
     } else {
         auto shell = std::make_unique<CMainShell>(context);
-        if (shell->createFromSkin()) window = std::move(shell);
+        if (shell->createFromSkin())
+            window = std::move(shell);
     }
-    if (!window) return;
+    if (!window)
+        return;
 
     SingleInstance instance;
     ui::Window* main = window.get();
     auto on_command = [main](const std::string& command) {
-        if (command == "activate") activateWindow(main);
-        if (command == "close") main->QWidget::close();
+        if (command == "activate")
+            activateWindow(main);
+        if (command == "close")
+            main->QWidget::close();
     };
     if (!instance.listen(on_command)) {
         // After "/Restart" the old instance may still hold the socket for a moment.
         auto* retry = new QTimer(main);
         QObject::connect(retry, &QTimer::timeout, main, [retry, &instance, on_command, tries = 0]() mutable {
-            if (instance.listen(on_command) || ++tries >= 40) retry->deleteLater();
+            if (instance.listen(on_command) || ++tries >= 40)
+                retry->deleteLater();
         });
         retry->start(250);
     }
@@ -187,26 +203,37 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
 }  // namespace
 
 StartSwitch findStartSwitch(std::string_view command_line) {
-    if (command_line.find("/uninstall") != std::string_view::npos) return StartSwitch::Uninstall;
-    if (command_line.find("/tjuninstall") != std::string_view::npos) return StartSwitch::TjUninstall;
-    if (command_line.find("/install") != std::string_view::npos) return StartSwitch::Install;
-    if (command_line.find("/Restart") != std::string_view::npos) return StartSwitch::Restart;
+    if (command_line.find("/uninstall") != std::string_view::npos)
+        return StartSwitch::Uninstall;
+    if (command_line.find("/tjuninstall") != std::string_view::npos)
+        return StartSwitch::TjUninstall;
+    if (command_line.find("/install") != std::string_view::npos)
+        return StartSwitch::Install;
+    if (command_line.find("/Restart") != std::string_view::npos)
+        return StartSwitch::Restart;
     return StartSwitch::None;
 }
 
 std::string joinArguments(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1) line += ' ';
+        if (i > 1)
+            line += ' ';
         line += argv[i];
     }
     return line;
 }
 
-void setMainWindowFactory(MainWindowFactory factory) { mainWindowFactory() = std::move(factory); }
+void setMainWindowFactory(MainWindowFactory factory) {
+    mainWindowFactory() = std::move(factory);
+}
 
-void requestRestart() { g_restart.store(true); }
-bool restartRequested() { return g_restart.load(); }
+void requestRestart() {
+    g_restart.store(true);
+}
+bool restartRequested() {
+    return g_restart.load();
+}
 
 int runGuiProgram(int argc, char** argv) {
     installCrashHandler();

@@ -22,8 +22,10 @@ class Dialogs : public ::testing::Test {
 protected:
     void SetUp() override {
         app::setCurrentLanguage(app::LanguageId::English);
-        if (!ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin")) GTEST_SKIP() << "no packed skin";
-        if (!ui::skin().read("dlg_message.xml")) GTEST_SKIP() << "skin without dialogs";
+        if (!ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin"))
+            GTEST_SKIP() << "no packed skin";
+        if (!ui::skin().read("dlg_message.xml"))
+            GTEST_SKIP() << "skin without dialogs";
         ui::skin().setShadowEnabled(true);
     }
     void TearDown() override { ui::skin().close(); }
@@ -84,7 +86,8 @@ TEST_F(Dialogs, ALongMessageGrowsTheDialogInsteadOfBeingCut) {
     app::CMessageDlg short_one(nullptr, "Done.", "T", app::kMessageInformation);
     ASSERT_TRUE(short_one.createFromSkin());
     std::string text;
-    for (int i = 0; i < 15; ++i) text += "This sentence makes the message long. ";
+    for (int i = 0; i < 15; ++i)
+        text += "This sentence makes the message long. ";
     app::CMessageDlg long_one(nullptr, text, "T", app::kMessageInformation);
     ASSERT_TRUE(long_one.createFromSkin());
     EXPECT_GT(long_one.height(), short_one.height() + 100);
@@ -120,7 +123,8 @@ TEST_F(Dialogs, ShowMessageTakesTextAndTitleFromTheLanguageFile) {
     QTimer::singleShot(0, [] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* dlg = dynamic_cast<app::CMessageDlg*>(w);
-            if (!dlg || !dlg->isVisible()) continue;
+            if (!dlg || !dlg->isVisible())
+                continue;
             EXPECT_EQ(dlg->find("caption")->text(), app::getText("Title", "Message"));
             EXPECT_EQ(dlg->find("context")->text(), app::getText("ConfirmStop", "Message"));
             EXPECT_FALSE(dlg->find("context")->text().empty());
@@ -161,10 +165,12 @@ protected:
         QTimer::singleShot(0, &dlg, [&] {
             dlg.find("edtBitRate")->setText(bitrate);
             dlg.find("edtFPS")->setText(fps);
-            if (standby) dlg.find("StandbyServer")->setChecked(true);
+            if (standby)
+                dlg.find("StandbyServer")->setChecked(true);
             QTest::mouseClick(dlg.find(button), Qt::LeftButton);
             still_open = dlg.isVisible();
-            if (still_open) dlg.close(0);
+            if (still_open)
+                dlg.close(0);
         });
         dlg.run();
         return !still_open;

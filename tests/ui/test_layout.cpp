@@ -28,7 +28,9 @@ public:
         return ui::Window::createControl(tag);
     }
     void notify(ui::Notify& n) override { seen.push_back(n.type + ":" + (n.sender ? n.sender->name() : "")); }
-    bool saw(const std::string& entry) const { return std::find(seen.begin(), seen.end(), entry) != seen.end(); }
+    bool saw(const std::string& entry) const {
+        return std::find(seen.begin(), seen.end(), entry) != seen.end();
+    }
 };
 
 const char* kLayout = R"(<?xml version="1.0" encoding="utf-8"?>
@@ -199,8 +201,8 @@ TEST(Lists, RowsAddMoveAndRemoveKeepingTheSelection) {
 }
 
 TEST(ImageStrings, ParseEveryModifier) {
-    ui::ImageSpec spec =
-        ui::parseImageString("file='../default/images/a.png' source='0,0,44,44' dest='2,2,20,20' corner='4,5,6,7'");
+    ui::ImageSpec spec = ui::parseImageString(
+        "file='../default/images/a.png' source='0,0,44,44' dest='2,2,20,20' corner='4,5,6,7'");
     EXPECT_EQ(spec.file, "../default/images/a.png");
     EXPECT_EQ(spec.source, QRect(0, 0, 44, 44));
     EXPECT_EQ(spec.dest, QRect(2, 2, 18, 18));
@@ -218,14 +220,16 @@ TEST(ImageStrings, NineSliceKeepsCornersAndStretchesTheMiddle) {
     source.fill(Qt::blue);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 30; ++x)
-            if ((x < 10 || x >= 20) && (y < 10 || y >= 20)) source.setPixelColor(x, y, Qt::red);
+            if ((x < 10 || x >= 20) && (y < 10 || y >= 20))
+                source.setPixelColor(x, y, Qt::red);
     ASSERT_TRUE(source.save(QString::fromStdString((dir / "box.png").string())));
     ASSERT_TRUE(ui::skin().openFolder(dir.path()));
     QImage target(100, 60, QImage::Format_ARGB32);
     target.fill(Qt::white);
     {
         QPainter painter(&target);
-        ASSERT_TRUE(ui::paintImage(painter, target.rect(), ui::parseImageString("file='box.png' corner='10,10,10,10'")));
+        ASSERT_TRUE(ui::paintImage(painter, target.rect(),
+                                   ui::parseImageString("file='box.png' corner='10,10,10,10'")));
     }
     EXPECT_EQ(target.pixelColor(5, 5), QColor(Qt::red));
     EXPECT_EQ(target.pixelColor(94, 54), QColor(Qt::red));

@@ -21,8 +21,8 @@ struct SkinGuard {
 // Packs `files` of `dir` with the zip tool, encrypted with `password`.
 bool zipFolder(const TempDir& dir, const std::string& archive, const std::string& password) {
     auto result = testsupport::runTool({"sh", "-c",
-                                        "cd '" + dir.path().string() + "' && zip -q -r -P '" + password + "' '" +
-                                            archive + "' skin.xml common.xml images"});
+                                        "cd '" + dir.path().string() + "' && zip -q -r -P '" + password +
+                                            "' '" + archive + "' skin.xml common.xml images"});
     return result.exit_code == 0;
 }
 
@@ -56,8 +56,10 @@ TEST(SkinArchive, OpensWithThePasswordOnlyAndFollowsIncludes) {
 TEST(SkinArchive, AnIncludeLoopEnds) {
     SkinGuard guard;
     TempDir src;
-    testsupport::writeFile(src / "loop.xml", "<VerticalLayout name='again'><Include source='loop.xml'/></VerticalLayout>");
-    testsupport::writeFile(src / "w.xml", "<Window><VerticalLayout><Include source='loop.xml'/></VerticalLayout></Window>");
+    testsupport::writeFile(src / "loop.xml",
+                           "<VerticalLayout name='again'><Include source='loop.xml'/></VerticalLayout>");
+    testsupport::writeFile(src / "w.xml",
+                           "<Window><VerticalLayout><Include source='loop.xml'/></VerticalLayout></Window>");
     ASSERT_TRUE(ui::skin().openFolder(src.path()));
     ui::Window window;
     EXPECT_TRUE(window.create("w.xml"));
@@ -67,7 +69,8 @@ TEST(SkinArchive, AnIncludeLoopEnds) {
 TEST(SkinArchive, TheBuiltEnglishSkinOpens) {
     SkinGuard guard;
     auto archive = std::filesystem::path(QUORIN_TEST_PROGRAM_DIR) / "skin" / "skin_en.skin";
-    if (!std::filesystem::exists(archive)) GTEST_SKIP() << "no packed skin in this build";
+    if (!std::filesystem::exists(archive))
+        GTEST_SKIP() << "no packed skin in this build";
     ASSERT_TRUE(ui::skin().openArchive(archive));
     EXPECT_TRUE(ui::skin().read("dlg_message.xml").has_value());
 }
@@ -92,10 +95,12 @@ TEST(Messages, TenThousandFromFourThreadsArriveOnceInOrder) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&window, t] {
-            for (int i = 0; i < kEach; ++i) window.post(9000 + t, static_cast<platform::WParam>(i), 0);
+            for (int i = 0; i < kEach; ++i)
+                window.post(9000 + t, static_cast<platform::WParam>(i), 0);
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     QTRY_COMPARE_WITH_TIMEOUT(window.got.size(), size_t(kThreads * kEach), 10000);
     std::vector<int> next(kThreads, 0);
     for (auto& [id, w] : window.got) {
@@ -105,7 +110,8 @@ TEST(Messages, TenThousandFromFourThreadsArriveOnceInOrder) {
         ASSERT_EQ(static_cast<int>(w), next[t]) << "thread " << t;
         ++next[t];
     }
-    for (int n : next) EXPECT_EQ(n, kEach);
+    for (int n : next)
+        EXPECT_EQ(n, kEach);
 }
 
 TEST(Messages, SendWaitsForTheResultFromAnotherThreadAndAtHome) {
@@ -126,7 +132,8 @@ TEST(Messages, AHandleRefusesOnceTheWindowIsGone) {
     std::thread worker([&] { result = handle->send(3, 0, 5); });
     while (window->got.empty()) {
         QTest::qWait(1);
-        if (result == -1) continue;
+        if (result == -1)
+            continue;
         break;
     }
     worker.join();

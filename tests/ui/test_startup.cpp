@@ -19,7 +19,9 @@ using namespace std::chrono_literals;
 using testsupport::ScopedEnv;
 using testsupport::TempDir;
 
-std::string programPath() { return (std::filesystem::path(QUORIN_TEST_PROGRAM_DIR) / "QuorinVideoConverter").string(); }
+std::string programPath() {
+    return (std::filesystem::path(QUORIN_TEST_PROGRAM_DIR) / "QuorinVideoConverter").string();
+}
 
 // A private runtime folder (the socket) and data folder for every test, so the
 // instances of one test never see another's.
@@ -31,14 +33,18 @@ protected:
     ScopedEnv debug_{"QUORIN_DEBUG", "1"};
 
     void SetUp() override {
-        if (!std::filesystem::exists(programPath())) GTEST_SKIP() << "program not built";
-        if (!std::filesystem::exists(std::filesystem::path(QUORIN_TEST_PROGRAM_DIR) / "skin" / "skin_en.skin"))
+        if (!std::filesystem::exists(programPath()))
+            GTEST_SKIP() << "program not built";
+        if (!std::filesystem::exists(std::filesystem::path(QUORIN_TEST_PROGRAM_DIR) / "skin" /
+                                     "skin_en.skin"))
             GTEST_SKIP() << "no packed skin";
     }
 
-    std::unique_ptr<platform::Process> start(const std::string& name, std::initializer_list<std::string> args = {}) {
+    std::unique_ptr<platform::Process> start(const std::string& name,
+                                             std::initializer_list<std::string> args = {}) {
         platform::CommandLine command(programPath());
-        for (const auto& a : args) command.arg(a);
+        for (const auto& a : args)
+            command.arg(a);
         platform::StartOptions options;
         options.output_file = dir_ / (name + ".log");
         auto process = platform::Process::start(command, options);
@@ -49,7 +55,8 @@ protected:
     // Waits until the first instance answers on its socket.
     static bool waitListening() {
         for (int i = 0; i < 200; ++i) {
-            if (app::SingleInstance::notifyRunning("ping", 200)) return true;
+            if (app::SingleInstance::notifyRunning("ping", 200))
+                return true;
             std::this_thread::sleep_for(50ms);
         }
         return false;
@@ -57,7 +64,8 @@ protected:
 
     static std::optional<int> waitExit(platform::Process& p, std::chrono::milliseconds limit) {
         for (auto waited = 0ms; waited < limit; waited += 20ms) {
-            if (auto code = p.poll()) return code;
+            if (auto code = p.poll())
+                return code;
             std::this_thread::sleep_for(20ms);
         }
         return std::nullopt;
@@ -71,7 +79,8 @@ TEST_F(StartUp, ASecondStartActivatesTheFirstAndExits) {
     ASSERT_TRUE(waitListening());
     auto second = start("second");
     EXPECT_EQ(waitExit(*second, 20s), 0);
-    for (int i = 0; i < 100 && log("first").find("activated") == std::string::npos; ++i) std::this_thread::sleep_for(50ms);
+    for (int i = 0; i < 100 && log("first").find("activated") == std::string::npos; ++i)
+        std::this_thread::sleep_for(50ms);
     EXPECT_NE(log("first").find("main window activated"), std::string::npos);
     EXPECT_FALSE(first->poll().has_value());  // still the one running instance
     first->terminate();

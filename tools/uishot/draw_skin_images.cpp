@@ -14,7 +14,8 @@ namespace {
 const QColor kAccent(0x2D, 0x7F, 0xF9);
 const QColor kGlyph(0x5B, 0x63, 0x70);
 
-bool draw(const QString& dir, const QString& name, int size, const std::function<void(QPainter&, qreal)>& paint) {
+bool draw(const QString& dir, const QString& name, int size,
+          const std::function<void(QPainter&, qreal)>& paint) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
@@ -27,7 +28,9 @@ bool draw(const QString& dir, const QString& name, int size, const std::function
     return ok;
 }
 
-QPen glyphPen(qreal s, QColor color = kGlyph) { return QPen(color, s * 0.045, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
+QPen glyphPen(qreal s, QColor color = kGlyph) {
+    return QPen(color, s * 0.045, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
 
 void roundIcon(QPainter& p, qreal s, QColor color, const std::function<void(QPainter&, qreal)>& mark) {
     p.setPen(Qt::NoPen);
@@ -77,7 +80,8 @@ int main(int argc, char** argv) {
     });
     ok &= draw(dir, "menu.png", 64, [](QPainter& p, qreal s) {
         p.setPen(glyphPen(s));
-        for (qreal y : {0.38, 0.5, 0.62}) p.drawLine(QPointF(s * 0.36, s * y), QPointF(s * 0.64, s * y));
+        for (qreal y : {0.38, 0.5, 0.62})
+            p.drawLine(QPointF(s * 0.36, s * y), QPointF(s * 0.64, s * y));
     });
     // Message icons: 40 units.
     ok &= draw(dir, "icon_info.png", 80, [](QPainter& p, qreal s) {
@@ -142,7 +146,8 @@ int main(int argc, char** argv) {
         p.drawLine(QPointF(s * 0.7, s * 0.64), QPointF(s * 0.7, s * 0.80));
         p.drawLine(QPointF(s * 0.62, s * 0.72), QPointF(s * 0.78, s * 0.72));
         p.setPen(QPen(QColor(0xB4, 0xC6, 0xE6), s * 0.03, Qt::SolidLine, Qt::RoundCap));
-        for (qreal y : {0.28, 0.38, 0.48}) p.drawLine(QPointF(s * 0.32, s * y), QPointF(s * 0.6, s * y));
+        for (qreal y : {0.28, 0.38, 0.48})
+            p.drawLine(QPointF(s * 0.32, s * y), QPointF(s * 0.6, s * y));
     });
     return ok ? 0 : 1;
 }

@@ -30,16 +30,18 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: uishot --dialog message|about|setting|main [--language CODE] [--dpi N] [--kind K]\n"
-                 "              [--support] [--page N] [--skin ARCHIVE] --out FILE.png\n"
-                 "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
+    std::fprintf(
+        stderr,
+        "usage: uishot --dialog message|about|setting|main [--language CODE] [--dpi N] [--kind K]\n"
+        "              [--support] [--page N] [--skin ARCHIVE] --out FILE.png\n"
+        "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
     return 2;
 }
 
 app::LanguageId languageOfCode(const std::string& code) {
     for (const app::LanguageInfo& info : app::languageTable()) {
-        if (info.code == code) return info.id;
+        if (info.code == code)
+            return info.id;
     }
     return app::LanguageId::English;
 }
@@ -47,7 +49,8 @@ app::LanguageId languageOfCode(const std::string& code) {
 // The window on a quiet desktop-coloured backdrop, so the shadow shows.
 bool save(QWidget& window, const std::string& out, bool backdrop) {
     window.ensurePolished();
-    if (QLayout* layout = window.layout()) layout->activate();
+    if (QLayout* layout = window.layout())
+        layout->activate();
     QPixmap shot = window.grab();
     QImage image(shot.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(backdrop ? QColor(0xE4, 0xE8, 0xEE) : QColor(Qt::transparent));
@@ -66,7 +69,8 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> opt;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (!a.starts_with("--")) return usage();
+        if (!a.starts_with("--"))
+            return usage();
         if (a == "--support" || a == "--no-backdrop") {
             opt[a] = "1";
         } else if (i + 1 < argc) {
@@ -75,12 +79,14 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (!opt.count("--out") || (opt.count("--dialog") == opt.count("--layout"))) return usage();
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!opt.count("--out") || (opt.count("--dialog") == opt.count("--layout")))
+        return usage();
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // In a build tree the program folder is <build>/bin, a few levels above us.
     if (!std::getenv("QUORIN_PROGRAM_DIR")) {
-        for (auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path(); dir != dir.parent_path();
-             dir = dir.parent_path()) {
+        for (auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+             dir != dir.parent_path(); dir = dir.parent_path()) {
             if (std::filesystem::exists(dir / "bin" / "skin")) {
                 setenv("QUORIN_PROGRAM_DIR", (dir / "bin").c_str(), 1);
                 break;
@@ -94,9 +100,9 @@ int main(int argc, char** argv) {
     app::setCurrentLanguage(language);
     const int dpi = opt.count("--dpi") ? std::atoi(opt["--dpi"].c_str()) : 96;
     ui::skin().setScaleDpi(ui::scaleDpiFor(dpi));
-    const std::filesystem::path archive = opt.count("--skin")
-                                              ? std::filesystem::path(opt["--skin"])
-                                              : platform::programDir() / std::string(app::skinArchiveName(language));
+    const std::filesystem::path archive =
+        opt.count("--skin") ? std::filesystem::path(opt["--skin"])
+                            : platform::programDir() / std::string(app::skinArchiveName(language));
     if (!ui::skin().openArchive(archive)) {
         std::fprintf(stderr, "uishot: cannot open skin archive %s\n", archive.c_str());
         return 1;
@@ -121,8 +127,8 @@ int main(int argc, char** argv) {
     bool built = false;
     if (dialog == "message") {
         const int kind = opt.count("--kind") ? std::atoi(opt["--kind"].c_str()) : 64;
-        std::string key = (kind & app::kMessageYesNo) ? "ConfirmStop"
-                          : (kind & app::kMessageError) ? "CannotRecode"
+        std::string key = (kind & app::kMessageYesNo)     ? "ConfirmStop"
+                          : (kind & app::kMessageError)   ? "CannotRecode"
                           : (kind & app::kMessageWarning) ? "WaitForConver"
                                                           : "NotUpdate";
         std::string text = app::getText(key, "Message");
@@ -144,8 +150,10 @@ int main(int argc, char** argv) {
         const int page = opt.count("--page") ? std::atoi(opt["--page"].c_str()) : 0;
         static const char* tabs[] = {"tabBitRateSetting", "tabFPSSetting", "tabConmonSetting"};
         if (built && page >= 0 && page < 3) {
-            if (ui::Control* tab = dlg->find(tabs[page])) tab->setChecked(true);
-            if (auto* pages = dlg->find<ui::TabLayout>("tabMain")) pages->selectItem(page);
+            if (ui::Control* tab = dlg->find(tabs[page]))
+                tab->setChecked(true);
+            if (auto* pages = dlg->find<ui::TabLayout>("tabMain"))
+                pages->selectItem(page);
         }
         window = std::move(dlg);
     } else if (dialog == "main") {

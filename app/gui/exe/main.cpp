@@ -2,4 +2,6 @@
 
 #include "app/gui/startup.h"
 
-int main(int argc, char** argv) { return app::runGuiProgram(argc, argv); }
+int main(int argc, char** argv) {
+    return app::runGuiProgram(argc, argv);
+}
