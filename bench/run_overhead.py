@@ -38,21 +38,27 @@ with tempfile.TemporaryDirectory(prefix="quorin-bench-") as tmp:
                     "-pix_fmt", "yuv420p", "-c:a", "aac", src], check=True)
     quorin_times, ffmpeg_times, quorin_cpu, ffmpeg_cpu = [], [], [], []
     for i in range(runs):
-        out_q = os.path.join(tmp, f"q{i}")
-        wall, cpu = timed([tool, "convert", "--format", "mkv", "--output-dir", out_q, src], env)
-        quorin_times.append(wall)
-        quorin_cpu.append(cpu)
+        def run_quorin():
+            wall, cpu = timed([tool, "convert", "--format", "mkv", "--output-dir", os.path.join(tmp, f"q{i}"), src],
+                              env)
+            quorin_times.append(wall)
+            quorin_cpu.append(cpu)
 
-        out_f = os.path.join(tmp, f"f{i}")
-        os.makedirs(out_f)
-        line = subprocess.run([tool, "command", "--format", "mkv", "--output-dir", out_f, src], env=env,
-                              check=True, capture_output=True, text=True).stdout.strip()
-        argv = shlex.split(line)  # plain temporary paths: the display quoting is exact here
-        argv[0] = ffmpeg
-        os.makedirs(os.path.dirname(argv[argv.index("-progress") + 1]), exist_ok=True)
-        wall, cpu = timed(argv, env)
-        ffmpeg_times.append(wall)
-        ffmpeg_cpu.append(cpu)
+        def run_ffmpeg():
+            out_f = os.path.join(tmp, f"f{i}")
+            os.makedirs(out_f)
+            line = subprocess.run([tool, "command", "--format", "mkv", "--output-dir", out_f, src], env=env,
+                                  check=True, capture_output=True, text=True).stdout.strip()
+            argv = shlex.split(line)  # plain temporary paths: the display quoting is exact here
+            argv[0] = ffmpeg
+            os.makedirs(os.path.dirname(argv[argv.index("-progress") + 1]), exist_ok=True)
+            wall, cpu = timed(argv, env)
+            ffmpeg_times.append(wall)
+            ffmpeg_cpu.append(cpu)
+
+        # Alternate the order so that a drifting load favours neither side.
+        for step in ((run_quorin, run_ffmpeg) if i % 2 == 0 else (run_ffmpeg, run_quorin)):
+            step()
 
     mq, mf = statistics.median(quorin_times), statistics.median(ffmpeg_times)
     print(f"conversion overhead: quorin-convert median {mq:.3f}s, ffmpeg median {mf:.3f}s, "
