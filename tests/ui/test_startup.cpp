@@ -95,7 +95,7 @@ TEST_F(StartUp, RestartStartsWhileTheOldInstanceRunsAndUninstallClosesIt) {
 
     auto uninstall = start("uninstall", {"/uninstall"});
     EXPECT_EQ(waitExit(*uninstall, 20s), 0);
-    EXPECT_EQ(waitExit(*first, 20s), 0);  // asked to close, and it did
+    EXPECT_EQ(waitExit(*first, 20s), 0) << log("first");  // asked to close, and it did
 }
 
 TEST_F(StartUp, AMissingSkinArchiveEndsWithSkinLost) {
