@@ -1,5 +1,6 @@
 #include "cli/cli_commands.h"
 
+#include "app/language.h"
 #include "app/path_ini.h"
 #include "app/settings_store.h"
 #include "convert/ffmpeg_tool.h"
@@ -356,6 +357,8 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
     request.total_duration = static_cast<std::int32_t>(total_seconds);
     convert::MergeOptions merge_options;
     merge_options.success_delay_ms = 0;
+    // The merged file is named by the language text; without a language file, in English.
+    if (std::string name = app::getText("MergeFileName"); !name.empty()) merge_options.merge_file_name = name;
     merge_options.poll_interval_ms = job_options.poll_interval_ms;
     merge_options.log = job_options.log;
     convert::MergeJoin join(request, &queue, merge_options);
