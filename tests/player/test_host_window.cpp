@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -57,7 +58,7 @@ private:
 
 }  // namespace
 
-TEST(HostWindow, PicturesFillTheHostWindowWhichKeepsItsSize) {
+TEST(HostWindow, PicturesFillTheHostWindowFollowItsSizeAndStayUpright) {
     if (!fs::exists("/usr/bin/Xvfb")) {
         GTEST_SKIP() << "Xvfb not installed";
     }
@@ -123,6 +124,44 @@ TEST(HostWindow, PicturesFillTheHostWindowWhichKeepsItsSize) {
         XDestroyImage(img);
         EXPECT_EQ(p.quit() < 5.0, true);
         EXPECT_EQ(p.result(), 0);
+    }
+
+    // A bottom-up picture is shown upright. ffmpeg writes raw BGR into AVI top-down
+    // (negative height); making the height positive turns the same rows into a
+    // bottom-up picture, which decodes with negative line sizes: red on top now.
+    const fs::path flip = dir / "bottom_up.avi";
+    ASSERT_EQ(testsupport::runTool({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                    "color=c=red:s=160x120:d=3,drawbox=x=0:y=0:w=160:h=60:color=blue:t=fill",
+                                    "-c:v", "rawvideo", "-pix_fmt", "bgr24", flip.string()})
+                  .exit_code,
+              0);
+    {
+        std::string avi = testsupport::readFile(flip);
+        const std::size_t strf = avi.find("strf", avi.find("vids"));
+        ASSERT_NE(strf, std::string::npos);
+        std::int32_t height;
+        std::memcpy(&height, avi.data() + strf + 16, 4);
+        ASSERT_EQ(height, -120);
+        height = 120;
+        std::memcpy(avi.data() + strf + 16, &height, 4);
+        testsupport::writeFile(flip, avi);
+    }
+    XResizeWindow(dpy, win, 400, 300);
+    XSync(dpy, False);
+    {
+        RunningPlayer p(flip, 0, nullptr, win);
+        ASSERT_TRUE(waitUntil([&] { return p.counters().shown >= 5; }, 10s));
+        std::this_thread::sleep_for(200ms);
+        XSync(dpy, False);
+        XImage* img = XGetImage(dpy, win, 0, 0, 400, 300, AllPlanes, ZPixmap);
+        ASSERT_NE(img, nullptr);
+        const auto red = [&](int x, int y) { return (XGetPixel(img, x, y) >> 16) & 0xFF; };
+        const auto blue = [&](int x, int y) { return XGetPixel(img, x, y) & 0xFF; };
+        EXPECT_GT(red(200, 40), 200u);
+        EXPECT_LT(blue(200, 40), 50u);
+        EXPECT_GT(blue(200, 260), 200u);
+        EXPECT_LT(red(200, 260), 50u);
+        XDestroyImage(img);
     }
     XDestroyWindow(dpy, win);
     XCloseDisplay(dpy);
