@@ -84,14 +84,7 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     VideoState* is = streamOpen(path);
     if (!is) {
         av_log(nullptr, AV_LOG_FATAL, "Failed to initialize VideoState!\n");
-        if (renderer_) {
-            SDL_DestroyRenderer(renderer_);
-        }
-        if (window_) {
-            SDL_DestroyWindow(window_);
-        }
-        renderer_ = nullptr;
-        window_ = nullptr;
+        closeDisplay();
         SDL_Quit();
         shared_.running.store(false);
         return -1;
@@ -101,14 +94,7 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
 
     streamClose(is);
     is_ = nullptr;
-    if (renderer_) {
-        SDL_DestroyRenderer(renderer_);
-    }
-    if (window_) {
-        SDL_DestroyWindow(window_);
-    }
-    renderer_ = nullptr;
-    window_ = nullptr;
+    closeDisplay();
     avformat_network_deinit();
     if (opt_.show_status) {
         std::printf("\n");
@@ -117,6 +103,17 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     SDL_Quit();
     shared_.running.store(false);
     return 0;
+}
+
+void Player::closeDisplay() {
+    if (renderer_) {
+        SDL_DestroyRenderer(renderer_);
+        renderer_ = nullptr;
+    }
+    if (window_) {
+        SDL_DestroyWindow(window_);
+        window_ = nullptr;
+    }
 }
 
 VideoState* Player::streamOpen(const std::string& filename) {

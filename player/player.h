@@ -41,6 +41,7 @@ private:
     VideoState* streamOpen(const std::string& filename);
     void streamClose(VideoState* is);
     void eventLoop(VideoState* is);
+    void closeDisplay();
     void togglePause(VideoState* is);
     void publishPosition(VideoState* is);
     SyncMaster masterSyncType(const VideoState* is) const;

@@ -9,9 +9,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "player/player.h"
+#include "test_support.h"
 
 namespace player_test {
 
@@ -30,6 +33,13 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 constexpr double kCloseLimitS = 1.0;
 #endif
+
+// Runs ffmpeg quietly with `args` (inputs, options, output); true when it succeeded.
+inline bool ffmpeg(std::vector<std::string> args) {
+    std::vector<std::string> argv{"ffmpeg", "-nostdin", "-loglevel", "error", "-y"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testsupport::runTool(argv).exit_code == 0;
+}
 
 inline bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
     const auto end = Clock::now() + timeout;

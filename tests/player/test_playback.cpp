@@ -169,10 +169,7 @@ TEST_F(PlaybackTest, SubtitleOnlyFileFailsToOpenButTheLoopRunsUntilQuit) {
     testsupport::writeFile(
         srt, "1\n00:00:00,000 --> 00:00:02,000\nHello\n\n2\n00:00:02,500 --> 00:00:04,000\nWorld\n");
     const fs::path mkv = file("only_subtitles.mkv");
-    ASSERT_EQ(testsupport::runTool({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", srt.string(),
-                                    "-c:s", "srt", mkv.string()})
-                  .exit_code,
-              0);
+    ASSERT_TRUE(ffmpeg({"-i", srt.string(), "-c:s", "srt", mkv.string()}));
     RunningPlayer p(mkv);
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(p.finished());
@@ -185,11 +182,8 @@ TEST_F(PlaybackTest, SubtitleOnlyFileFailsToOpenButTheLoopRunsUntilQuit) {
 TEST_F(PlaybackTest, LiveVolumeFullIsBitExactZeroIsSilentAndPauseIsSilent) {
     // 44100 Hz stereo 16-bit PCM matches the device format: no conversion on the way.
     const fs::path wav = file("tone.wav");
-    ASSERT_EQ(testsupport::runTool({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                    "sine=frequency=300:sample_rate=44100:duration=4", "-ac", "2", "-c:a",
-                                    "pcm_s16le", wav.string()})
-                  .exit_code,
-              0);
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100:duration=4", "-ac", "2",
+                        "-c:a", "pcm_s16le", wav.string()}));
     const std::string pcm_file = testsupport::readFile(wav);
     const std::size_t data = pcm_file.find("data") + 8;
     ASSERT_GT(pcm_file.size(), data + 44100);
@@ -208,33 +202,27 @@ TEST_F(PlaybackTest, LiveVolumeFullIsBitExactZeroIsSilentAndPauseIsSilent) {
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(pcm.compare(at, played.size(), played), 0);
 
+    // After a change settles, the next 0.3 s of output must be all zero.
+    const auto silentFromNow = [&] {
+        std::this_thread::sleep_for(150ms);
+        device.takeOutput();
+        std::this_thread::sleep_for(300ms);
+        const std::vector<Uint8> later = device.takeOutput();
+        return !later.empty() && std::all_of(later.begin(), later.end(), [](Uint8 b) { return b == 0; });
+    };
     p.shared.live_volume.store(0);
-    std::this_thread::sleep_for(150ms);
-    device.takeOutput();
-    std::this_thread::sleep_for(300ms);
-    out = device.takeOutput();
-    ASSERT_FALSE(out.empty());
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](Uint8 b) { return b == 0; }));
+    EXPECT_TRUE(silentFromNow());
 
     p.shared.live_volume.store(128);
     p.shared.send(PlayerCommand::PauseRequested);
     ASSERT_TRUE(waitUntil([&] { return p.shared.current() == PlayerCommand::Paused; }, 2s));
-    std::this_thread::sleep_for(150ms);
-    device.takeOutput();
-    std::this_thread::sleep_for(300ms);
-    out = device.takeOutput();
-    ASSERT_FALSE(out.empty());
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](Uint8 b) { return b == 0; }));
+    EXPECT_TRUE(silentFromNow());
 }
 
 TEST_F(PlaybackTest, RefusedChannelCountsFallBackInOrderAndAudioStillPlays) {
     const fs::path wav = file("six.wav");
-    ASSERT_EQ(testsupport::runTool({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                    "sine=frequency=300:sample_rate=48000:duration=2", "-af",
-                                    "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", "-c:a", "pcm_s16le",
-                                    wav.string()})
-                  .exit_code,
-              0);
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=48000:duration=2", "-af",
+                        "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", "-c:a", "pcm_s16le", wav.string()}));
     NullAudioDevice device([](int channels, int) { return channels <= 1; });
     RunningPlayer p(wav, 0, &device);
     ASSERT_TRUE(waitUntil([&] { return p.position() > 0.3; }, 5s));
@@ -248,12 +236,9 @@ TEST_F(PlaybackTest, CorpusFilesPlayOrFailQuietlyAndCloseQuickly) {
     if (!testsupport::haveMediaCorpus()) {
         GTEST_SKIP() << "media corpus not available";
     }
-    const fs::path bottom_up = file("bottom_up.avi");
-    ASSERT_EQ(testsupport::runTool({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                    "testsrc2=size=160x120:rate=25:duration=1", "-c:v", "bmp", "-pix_fmt",
-                                    "bgr24", bottom_up.string()})
-                  .exit_code,
-              0);
+    const fs::path bmp = file("bmp.avi");  // BGR24 pictures: a table format without YUV
+    ASSERT_TRUE(ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=1", "-c:v", "bmp",
+                        "-pix_fmt", "bgr24", bmp.string()}));
     const std::vector<fs::path> files{
         testsupport::mediaFile("mp4_h264_aac_1080x720_reference.mp4"),
         testsupport::mediaFile("mkv_h264_ac3_pgs_bitmap_subtitle.mkv"),
@@ -269,7 +254,7 @@ TEST_F(PlaybackTest, CorpusFilesPlayOrFailQuietlyAndCloseQuickly) {
         testsupport::mediaFile("mp4_no_streams_262_bytes.mp4"),
         testsupport::mediaFile("mp3_zero_bytes.mp3"),
         testsupport::mediaFile("mp4_truncated_2000_bytes.mp4"),
-        bottom_up,
+        bmp,
     };
     for (const fs::path& f : files) {
         SCOPED_TRACE(f.filename().string());
