@@ -1,5 +1,7 @@
 #include "app/gui/my_base_window.h"
 
+#include <QKeyEvent>
+
 namespace app {
 
 MyBaseWindow::MyBaseWindow(QWidget* owner, std::string layout_name)
@@ -25,6 +27,14 @@ void MyBaseWindow::notify(ui::Notify& n) {
     } else if (n.type == "click") {
         onClick(n);
     }
+}
+
+void MyBaseWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        QWidget::close();
+        return;
+    }
+    ui::Window::keyPressEvent(event);
 }
 
 void MyBaseWindow::setControlText(const char* name, const std::string& text) {

@@ -28,6 +28,8 @@ public:
 
 protected:
     void notify(ui::Notify& notify) override;
+    // Escape closes a dialog as its close button would (the default result).
+    void keyPressEvent(QKeyEvent* event) override;
     virtual void initWindow() {}
     virtual void onClick(ui::Notify& notify) {}
     // Sets a control's text when the layout has it; a missing control is skipped.

@@ -62,6 +62,10 @@ TEST_F(Dialogs, AnErrorMessageHasOneButtonAndAnswersSixOrSeven) {
     QTimer::singleShot(0, &closed, [&] { closed.QWidget::close(); });  // the window's own close
     EXPECT_EQ(closed.run(), app::kResultNo);
 
+    app::CMessageDlg escaped(nullptr, "x", "Error", app::kMessageError);
+    QTimer::singleShot(0, &escaped, [&] { QTest::keyClick(&escaped, Qt::Key_Escape); });
+    EXPECT_EQ(escaped.run(), app::kResultNo);
+
     app::CMessageDlg exited(nullptr, "x", "Error", app::kMessageError);
     clickLater(exited, "btnExit");
     EXPECT_EQ(exited.run(), app::kResultNo);
