@@ -3,9 +3,11 @@
 and prints, for each file, the ratio of CPU time, the drops and the mean |A-V| of
 each player.
 
-usage: bench/player_bench.py [--build DIR] [--seconds 20] [FILE...]
+usage: bench/player_bench.py [--build DIR] [--seconds 20] [--rounds 2] [FILE...]
 Without files it generates a 1080p30 H.264 + AAC clip in a temporary folder.
 Audio goes to SDL's dummy driver for both players (no sound server under Xvfb).
+The players take turns for each round, so that a change in the machine's load
+touches both; totals are over all rounds.
 """
 import argparse
 import json
@@ -79,6 +81,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default=os.path.join(here, "..", "build-player"))
     ap.add_argument("--seconds", type=float, default=20.0)
+    ap.add_argument("--rounds", type=int, default=2)
     ap.add_argument("files", nargs="*")
     args = ap.parse_args()
     play = os.path.join(args.build, "bin", "quorin-play")
@@ -102,15 +105,26 @@ def main():
         env = dict(os.environ, DISPLAY=display, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy",
                    TMPDIR=tmp, HOME=tmp)
         for path in files:
-            q = run_quorin(play, path, args.seconds, env)
-            f = run_ffplay(path, args.seconds, env)
-            shown = max(q["shown"], 1)
-            print(f"{os.path.basename(path)}: {args.seconds:.0f} s")
-            print(f"  cpu  quorin-play {q['cpu_s']:.2f} s  ffplay {f['cpu_s']:.2f} s  "
-                  f"ratio {q['cpu_s'] / f['cpu_s']:.3f}")
-            print(f"  drops quorin-play {q['drops']} of {q['shown'] + q['drops']} "
-                  f"({100.0 * q['drops'] / (shown + q['drops']):.2f} %)  ffplay {f['drops']}")
-            print(f"  mean |A-V| quorin-play {q['mean_abs_av_ms']:.2f} ms  ffplay {f['mean_abs_av_ms']:.2f} ms")
+            qs, fs = [], []
+            for r in range(args.rounds):
+                qs.append(run_quorin(play, path, args.seconds, env))
+                fs.append(run_ffplay(path, args.seconds, env))
+                print(f"  round {r + 1}: quorin-play cpu {qs[-1]['cpu_s']:.2f} s drops {qs[-1]['drops']} "
+                      f"|A-V| {qs[-1]['mean_abs_av_ms']:.1f} ms; ffplay cpu {fs[-1]['cpu_s']:.2f} s "
+                      f"drops {fs[-1]['drops']} |A-V| {fs[-1]['mean_abs_av_ms']:.1f} ms")
+                sys.stdout.flush()
+            q_cpu = sum(q["cpu_s"] for q in qs)
+            f_cpu = sum(f["cpu_s"] for f in fs)
+            q_drops = sum(q["drops"] for q in qs)
+            q_pictures = sum(q["shown"] + q["drops"] for q in qs)
+            f_drops = sum(f["drops"] for f in fs)
+            q_av = sum(q["mean_abs_av_ms"] for q in qs) / len(qs)
+            f_av = sum(f["mean_abs_av_ms"] for f in fs) / len(fs)
+            print(f"{os.path.basename(path)}: {args.rounds} x {args.seconds:.0f} s each")
+            print(f"  cpu  quorin-play {q_cpu:.2f} s  ffplay {f_cpu:.2f} s  ratio {q_cpu / f_cpu:.3f}")
+            print(f"  drops quorin-play {q_drops} of {q_pictures} ({100.0 * q_drops / max(q_pictures, 1):.2f} %)"
+                  f"  ffplay {f_drops}")
+            print(f"  mean |A-V| quorin-play {q_av:.2f} ms  ffplay {f_av:.2f} ms")
             sys.stdout.flush()
     finally:
         if xvfb:
