@@ -235,6 +235,14 @@ bool restartRequested() {
     return g_restart.load();
 }
 
+bool restartIfRequested(const std::function<bool(const platform::CommandLine&)>& start) {
+    if (!restartRequested())
+        return false;
+    platform::CommandLine again(ownExecutable());
+    again.arg("/Restart");
+    return start ? start(again) : platform::startDetached(again);
+}
+
 int runGuiProgram(int argc, char** argv) {
     installCrashHandler();
     QApplication qt(argc, argv);
@@ -256,11 +264,7 @@ int runGuiProgram(int argc, char** argv) {
     runApplication(command_line, settings, branding, title, language);
 
     ui::skin().close();
-    if (restartRequested()) {
-        platform::CommandLine again(ownExecutable());
-        again.arg("/Restart");
-        platform::startDetached(again);
-    }
+    restartIfRequested();
     return 0;
 }
 

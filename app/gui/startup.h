@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/process.h"
+
 namespace ui {
 class Window;
 }
@@ -41,6 +43,10 @@ void setMainWindowFactory(MainWindowFactory factory);
 // the program again with "/Restart". Safe from any thread.
 void requestRestart();
 bool restartRequested();
+// The command that starts the program again: the own executable with "/Restart".
+// `start` runs it (platform::startDetached by default); nothing happens unless a
+// restart was requested. Returns whether it was started.
+bool restartIfRequested(const std::function<bool(const platform::CommandLine&)>& start = {});
 
 // The whole start-up and message loop. Always returns 0 (the process exit code).
 int runGuiProgram(int argc, char** argv);

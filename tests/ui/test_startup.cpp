@@ -117,6 +117,22 @@ TEST(StartSwitches, FirstMatchAnywhereInOrderAndCaseSensitive) {
     EXPECT_EQ(app::findStartSwitch("/install"), app::StartSwitch::Install);
 }
 
+TEST(Restart, AfterALanguageChangeTheProgramStartsItselfWithRestart) {
+    std::vector<std::vector<std::string>> started;
+    auto record = [&](const platform::CommandLine& c) {
+        started.push_back(c.argv());
+        return true;
+    };
+    EXPECT_FALSE(app::restartIfRequested(record));  // not asked: nothing starts
+    EXPECT_TRUE(started.empty());
+    app::requestRestart();
+    EXPECT_TRUE(app::restartIfRequested(record));
+    ASSERT_EQ(started.size(), 1u);
+    ASSERT_EQ(started[0].size(), 2u);
+    EXPECT_EQ(std::filesystem::path(started[0][0]).filename(), "ui_test_startup");
+    EXPECT_EQ(started[0][1], "/Restart");
+}
+
 TEST(SingleInstanceSocket, AStaleSocketFileIsTakenOver) {
     TempDir dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
