@@ -1,5 +1,6 @@
 #include "app/gui/setting_dlg.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -87,8 +88,9 @@ void CSettingDlg::apply() {
     double fps = 0.0;
     if (!fps_text.empty()) {
         fps = std::strtod(fps_text.c_str(), nullptr);
-        // NaN compares false with everything, so it is refused explicitly too.
-        if (fps > kMaxFrameRate || fps != fps) {
+        // "nan" is no number: like any other unparsable text it means "not set".
+        if (std::isnan(fps)) fps = 0.0;
+        if (fps > kMaxFrameRate) {
             show_message_("FPSTooLog");
             return;
         }

@@ -225,8 +225,9 @@ TEST_F(SettingDialog, ReopeningShowsStoredValuesAndCloseStoresNothing) {
 
     EXPECT_TRUE(apply("300", "30", "btnClose"));
     EXPECT_EQ(settings_.customBitrate(), 0);
-    EXPECT_TRUE(apply("abc", "", "btnYes"));  // no number: not set
+    EXPECT_TRUE(apply("abc", "nan", "btnYes"));  // no number: not set
     EXPECT_EQ(settings_.customBitrate(), 0);
+    EXPECT_EQ(settings_.customFrameRate(), 0.0f);
 }
 
 TEST_F(SettingDialog, TabsSwitchPagesAndDefaultClearsTheFields) {
