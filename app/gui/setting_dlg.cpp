@@ -89,7 +89,8 @@ void CSettingDlg::apply() {
     if (!fps_text.empty()) {
         fps = std::strtod(fps_text.c_str(), nullptr);
         // "nan" is no number: like any other unparsable text it means "not set".
-        if (std::isnan(fps)) fps = 0.0;
+        if (std::isnan(fps))
+            fps = 0.0;
         if (fps > kMaxFrameRate) {
             show_message_("FPSTooLog");
             return;
