@@ -2,7 +2,8 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 
-add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+# Aggregates here give every member a default, so partial braces are intended.
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
 if(QUORIN_WERROR)
   add_compile_options(-Werror)
 endif()

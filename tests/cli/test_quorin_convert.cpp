@@ -122,8 +122,9 @@ TEST_P(EveryFormat, ProducesPlayableOutputs) {
         EXPECT_EQ(result.parent_path(), out);
         std::string streams = streamsOf(result);
         EXPECT_FALSE(streams.empty()) << format;
-        if (format == p.formats.front())
+        if (format == p.formats.front()) {
             EXPECT_EQ(streams, p.expect_streams) << format;
+        }
     }
 }
 
