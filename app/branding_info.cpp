@@ -8,34 +8,81 @@ namespace app {
 std::string defaultSupportUrl(LanguageId language) {
     const char* code = "en";
     switch (language) {
-        case LanguageId::Portuguese: code = "pt"; break;
-        case LanguageId::French: code = "fr"; break;
-        case LanguageId::Arabic: code = "ar"; break;
-        case LanguageId::Russian: code = "ru"; break;
-        case LanguageId::Japanese: code = "jp"; break;
-        case LanguageId::ChineseSimplified: code = "cn"; break;
-        case LanguageId::ChineseTraditional: code = "tw"; break;
-        case LanguageId::Swedish: code = "sv"; break;
-        case LanguageId::Indonesian: code = "id"; break;
-        case LanguageId::German: code = "de"; break;
-        case LanguageId::Spanish: code = "es"; break;
-        case LanguageId::Greek: code = "el"; break;
-        case LanguageId::Turkish: code = "tr"; break;
-        case LanguageId::Hebrew: code = "iw"; break;
-        case LanguageId::Korean: code = "kr"; break;
-        case LanguageId::Italian: code = "it"; break;
-        case LanguageId::Dutch: code = "nl"; break;
-        case LanguageId::Polish: code = "pl"; break;
-        case LanguageId::Czech: code = "cs"; break;
-        case LanguageId::Romanian: code = "ro"; break;
-        case LanguageId::Hungarian: code = "hu"; break;
-        case LanguageId::Danish: code = "da"; break;
-        case LanguageId::English: break;
+        case LanguageId::Portuguese:
+            code = "pt";
+            break;
+        case LanguageId::French:
+            code = "fr";
+            break;
+        case LanguageId::Arabic:
+            code = "ar";
+            break;
+        case LanguageId::Russian:
+            code = "ru";
+            break;
+        case LanguageId::Japanese:
+            code = "jp";
+            break;
+        case LanguageId::ChineseSimplified:
+            code = "cn";
+            break;
+        case LanguageId::ChineseTraditional:
+            code = "tw";
+            break;
+        case LanguageId::Swedish:
+            code = "sv";
+            break;
+        case LanguageId::Indonesian:
+            code = "id";
+            break;
+        case LanguageId::German:
+            code = "de";
+            break;
+        case LanguageId::Spanish:
+            code = "es";
+            break;
+        case LanguageId::Greek:
+            code = "el";
+            break;
+        case LanguageId::Turkish:
+            code = "tr";
+            break;
+        case LanguageId::Hebrew:
+            code = "iw";
+            break;
+        case LanguageId::Korean:
+            code = "kr";
+            break;
+        case LanguageId::Italian:
+            code = "it";
+            break;
+        case LanguageId::Dutch:
+            code = "nl";
+            break;
+        case LanguageId::Polish:
+            code = "pl";
+            break;
+        case LanguageId::Czech:
+            code = "cs";
+            break;
+        case LanguageId::Romanian:
+            code = "ro";
+            break;
+        case LanguageId::Hungarian:
+            code = "hu";
+            break;
+        case LanguageId::Danish:
+            code = "da";
+            break;
+        case LanguageId::English:
+            break;
     }
     return std::string("https://www.quorin-video.example/") + code + "/support";
 }
 
-BrandingInfo BrandingInfo::load(LanguageId language) { return load(language, platform::programDir() / "oem.ini"); }
+BrandingInfo BrandingInfo::load(LanguageId language) {
+    return load(language, platform::programDir() / "oem.ini");
+}
 
 BrandingInfo BrandingInfo::load(LanguageId language, const std::filesystem::path& oem_ini) {
     auto str = [&](const char* section, const char* key) {
@@ -52,7 +99,8 @@ BrandingInfo BrandingInfo::load(LanguageId language, const std::filesystem::path
     b.new_version_url = str("Partner", "NewVersion");
     b.partner_update = str("Partner", "Update");
     b.support_url = str("URL", "Line");
-    if (b.support_url.empty()) b.support_url = defaultSupportUrl(language);
+    if (b.support_url.empty())
+        b.support_url = defaultSupportUrl(language);
     b.title_logo = str("UI", "TitleLogo");
     b.title_text = str("UI", "TitleText");
     b.about_logo = str("UI", "AboutLogo");

@@ -12,13 +12,25 @@ int readInt(const char* section, const char* key, int def) {
 
 }  // namespace
 
-std::filesystem::path path() { return platform::dataDir() / "cd.dat"; }
+std::filesystem::path path() {
+    return platform::dataDir() / "cd.dat";
+}
 
-int openUninstallFeedback() { return readInt("Config", "OpenUninstallFeedback", 1); }
-int openTutorial() { return readInt("Config", "OpenTutorial", 1); }
-int toolbox() { return readInt("Config", "Toolbox", 1); }
-int useCurlPlus() { return readInt("Config", "UseCurlPlus", 1); }
-int formatAnalysis() { return readInt("Option", "FormatAnalysis", 1); }
+int openUninstallFeedback() {
+    return readInt("Config", "OpenUninstallFeedback", 1);
+}
+int openTutorial() {
+    return readInt("Config", "OpenTutorial", 1);
+}
+int toolbox() {
+    return readInt("Config", "Toolbox", 1);
+}
+int useCurlPlus() {
+    return readInt("Config", "UseCurlPlus", 1);
+}
+int formatAnalysis() {
+    return readInt("Option", "FormatAnalysis", 1);
+}
 
 std::string supportFormat(int n) {
     // The filter texts are long; read them whole.

@@ -7,29 +7,52 @@ namespace app {
 
 int lcidForLanguage(LanguageId id) {
     switch (id) {
-        case LanguageId::Portuguese: return 1046;
-        case LanguageId::French: return 1036;
-        case LanguageId::Arabic: return 9217;
-        case LanguageId::Russian: return 1049;
-        case LanguageId::Japanese: return 1041;
-        case LanguageId::ChineseSimplified: return 2052;
-        case LanguageId::ChineseTraditional: return 1028;
-        case LanguageId::Swedish: return 1053;
-        case LanguageId::Indonesian: return 1057;
-        case LanguageId::German: return 1031;
-        case LanguageId::Spanish: return 1034;
-        case LanguageId::Greek: return 1032;
-        case LanguageId::Turkish: return 1055;
-        case LanguageId::Hebrew: return 1037;
-        case LanguageId::Korean: return 1042;
-        case LanguageId::Italian: return 1040;
-        case LanguageId::Dutch: return 1043;
-        case LanguageId::Polish: return 1045;
-        case LanguageId::Czech: return 1029;
-        case LanguageId::Romanian: return 1048;
-        case LanguageId::Hungarian: return 12504;
-        case LanguageId::Danish: return 12524;
-        case LanguageId::English: break;
+        case LanguageId::Portuguese:
+            return 1046;
+        case LanguageId::French:
+            return 1036;
+        case LanguageId::Arabic:
+            return 9217;
+        case LanguageId::Russian:
+            return 1049;
+        case LanguageId::Japanese:
+            return 1041;
+        case LanguageId::ChineseSimplified:
+            return 2052;
+        case LanguageId::ChineseTraditional:
+            return 1028;
+        case LanguageId::Swedish:
+            return 1053;
+        case LanguageId::Indonesian:
+            return 1057;
+        case LanguageId::German:
+            return 1031;
+        case LanguageId::Spanish:
+            return 1034;
+        case LanguageId::Greek:
+            return 1032;
+        case LanguageId::Turkish:
+            return 1055;
+        case LanguageId::Hebrew:
+            return 1037;
+        case LanguageId::Korean:
+            return 1042;
+        case LanguageId::Italian:
+            return 1040;
+        case LanguageId::Dutch:
+            return 1043;
+        case LanguageId::Polish:
+            return 1045;
+        case LanguageId::Czech:
+            return 1029;
+        case LanguageId::Romanian:
+            return 1048;
+        case LanguageId::Hungarian:
+            return 12504;
+        case LanguageId::Danish:
+            return 12524;
+        case LanguageId::English:
+            break;
     }
     return 1033;
 }

@@ -26,8 +26,8 @@ public:
     const std::filesystem::path& userConfigPath() const { return user_config_; }
     const std::filesystem::path& programConfigPath() const { return program_config_; }
 
-    int userLcid() const { return user_lcid_; }                // "Setting" "LCID", 0 = not set
-    bool sendAction() const { return send_action_ != 0; }      // crash-report check at start
+    int userLcid() const { return user_lcid_; }            // "Setting" "LCID", 0 = not set
+    bool sendAction() const { return send_action_ != 0; }  // crash-report check at start
     bool standbyServer() const { return standby_.load(std::memory_order_relaxed); }
     bool enableShadow() const { return enable_shadow_ != 0; }  // program file "Setting" "EnableShadow"
     bool openTutorial() const { return open_tutorial_; }

@@ -8,14 +8,18 @@ namespace {
 
 std::string tagFromInstaller(platform::RegistryStore& user, const platform::RegistryStore& machine,
                              const char* value_name, char separator) {
-    if (auto stored = user.getString(value_name)) return *stored;
+    if (auto stored = user.getString(value_name))
+        return *stored;
     std::string installer = machine.getString("InstallerName").value_or("");
     // File-name part only, whichever separator the installer used.
-    if (auto slash = installer.find_last_of("\\/"); slash != std::string::npos) installer.erase(0, slash + 1);
-    if (auto dot = installer.rfind('.'); dot != std::string::npos) installer.erase(dot);
+    if (auto slash = installer.find_last_of("\\/"); slash != std::string::npos)
+        installer.erase(0, slash + 1);
+    if (auto dot = installer.rfind('.'); dot != std::string::npos)
+        installer.erase(dot);
     auto pos = installer.find(separator);
     std::string tag = pos == std::string::npos ? std::string() : installer.substr(pos + 1);
-    if (!tag.empty()) user.setString(value_name, tag);
+    if (!tag.empty())
+        user.setString(value_name, tag);
     return tag;
 }
 

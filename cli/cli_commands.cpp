@@ -358,7 +358,8 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
     convert::MergeOptions merge_options;
     merge_options.success_delay_ms = 0;
     // The merged file is named by the language text; without a language file, in English.
-    if (std::string name = app::getText("MergeFileName"); !name.empty()) merge_options.merge_file_name = name;
+    if (std::string name = app::getText("MergeFileName"); !name.empty())
+        merge_options.merge_file_name = name;
     merge_options.poll_interval_ms = job_options.poll_interval_ms;
     merge_options.log = job_options.log;
     convert::MergeJoin join(request, &queue, merge_options);

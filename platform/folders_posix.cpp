@@ -26,7 +26,8 @@ fs::path created(fs::path dir) {
 }
 
 fs::path xdgDir(const char* var, const char* fallback_below_home) {
-    if (const char* v = envOrNull(var)) return fs::path(v);
+    if (const char* v = envOrNull(var))
+        return fs::path(v);
     return homeDir() / fallback_below_home;
 }
 
@@ -36,12 +37,16 @@ fs::path documentsFromUserDirs() {
     std::string line;
     const std::string key = "XDG_DOCUMENTS_DIR=";
     while (std::getline(in, line)) {
-        if (line.compare(0, key.size(), key) != 0) continue;
+        if (line.compare(0, key.size(), key) != 0)
+            continue;
         std::string value = line.substr(key.size());
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
         const std::string home_var = "$HOME";
-        if (value.compare(0, home_var.size(), home_var) == 0) value = homeDir().string() + value.substr(home_var.size());
-        if (!value.empty() && value.front() == '/') return fs::path(value);
+        if (value.compare(0, home_var.size(), home_var) == 0)
+            value = homeDir().string() + value.substr(home_var.size());
+        if (!value.empty() && value.front() == '/')
+            return fs::path(value);
     }
     return {};
 }
@@ -49,8 +54,10 @@ fs::path documentsFromUserDirs() {
 }  // namespace
 
 fs::path homeDir() {
-    if (const char* h = envOrNull("HOME")) return fs::path(h);
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return fs::path(pw->pw_dir);
+    if (const char* h = envOrNull("HOME"))
+        return fs::path(h);
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return fs::path(pw->pw_dir);
     return fs::path("/tmp");
 }
 
@@ -64,28 +71,40 @@ void deleteFilesIn(const fs::path& dir) {
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code ec2;
-        if (!it->is_directory(ec2)) fs::remove(it->path(), ec2);
+        if (!it->is_directory(ec2))
+            fs::remove(it->path(), ec2);
     }
 }
 
 fs::path programDir() {
-    if (const char* v = envOrNull("QUORIN_PROGRAM_DIR")) return fs::path(v);
+    if (const char* v = envOrNull("QUORIN_PROGRAM_DIR"))
+        return fs::path(v);
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return fs::current_path(ec);
+    if (ec)
+        return fs::current_path(ec);
     return exe.parent_path();
 }
 
-fs::path pluginDir() { return programDir() / "plugin"; }
+fs::path pluginDir() {
+    return programDir() / "plugin";
+}
 
 fs::path dataDir() {
-    if (const char* v = envOrNull("QUORIN_DATA_DIR")) return created(fs::path(v));
+    if (const char* v = envOrNull("QUORIN_DATA_DIR"))
+        return created(fs::path(v));
     return created(xdgDir("XDG_DATA_HOME", ".local/share") / kProductFolder);
 }
 
-fs::path scratchDir() { return created(dataDir() / "temp"); }
-fs::path logDir() { return created(dataDir() / "log"); }
-fs::path coverDir() { return created(dataDir() / "video_cover"); }
+fs::path scratchDir() {
+    return created(dataDir() / "temp");
+}
+fs::path logDir() {
+    return created(dataDir() / "log");
+}
+fs::path coverDir() {
+    return created(dataDir() / "video_cover");
+}
 
 fs::path workDir() {
     const char* tmp = envOrNull("TMPDIR");
@@ -93,16 +112,21 @@ fs::path workDir() {
 }
 
 fs::path documentsDir() {
-    if (const char* v = envOrNull("XDG_DOCUMENTS_DIR")) return fs::path(v);
+    if (const char* v = envOrNull("XDG_DOCUMENTS_DIR"))
+        return fs::path(v);
     fs::path from_file = documentsFromUserDirs();
-    if (!from_file.empty()) return from_file;
+    if (!from_file.empty())
+        return from_file;
     return homeDir() / "Documents";
 }
 
-fs::path userConfigDir() { return created(xdgDir("XDG_CONFIG_HOME", ".config") / kProductFolder); }
+fs::path userConfigDir() {
+    return created(xdgDir("XDG_CONFIG_HOME", ".config") / kProductFolder);
+}
 
 fs::path machineConfigDir() {
-    if (const char* v = envOrNull("QUORIN_MACHINE_CONFIG_DIR")) return fs::path(v);
+    if (const char* v = envOrNull("QUORIN_MACHINE_CONFIG_DIR"))
+        return fs::path(v);
     return fs::path("/etc") / kProductFolder;
 }
 

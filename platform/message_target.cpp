@@ -7,7 +7,8 @@ namespace platform {
 bool MessageQueue::post(std::uint32_t id, WParam wparam, LParam lparam) {
     {
         std::lock_guard lock(mutex_);
-        if (closed_) return false;
+        if (closed_)
+            return false;
         queue_.push_back({{id, wparam, lparam}, nullptr});
     }
     cv_.notify_all();
@@ -17,7 +18,8 @@ bool MessageQueue::post(std::uint32_t id, WParam wparam, LParam lparam) {
 LParam MessageQueue::send(std::uint32_t id, WParam wparam, LParam lparam) {
     auto reply = std::make_shared<std::optional<LParam>>();
     std::unique_lock lock(mutex_);
-    if (closed_) return 0;
+    if (closed_)
+        return 0;
     queue_.push_back({{id, wparam, lparam}, reply});
     cv_.notify_all();
     cv_.wait(lock, [&] { return reply->has_value() || closed_; });

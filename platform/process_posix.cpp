@@ -23,21 +23,24 @@ CommandLine::CommandLine(std::string program) {
 }
 
 CommandLine& CommandLine::arg(std::string value) {
-    if (!display_.empty()) display_ += ' ';
+    if (!display_.empty())
+        display_ += ' ';
     display_ += value;
     argv_.push_back(std::move(value));
     return *this;
 }
 
 CommandLine& CommandLine::quotedArg(std::string value) {
-    if (!display_.empty()) display_ += ' ';
+    if (!display_.empty())
+        display_ += ' ';
     display_ += '"' + value + '"';
     argv_.push_back(std::move(value));
     return *this;
 }
 
 CommandLine& CommandLine::args(std::initializer_list<std::string> values) {
-    for (const auto& v : values) arg(v);
+    for (const auto& v : values)
+        arg(v);
     return *this;
 }
 
@@ -60,14 +63,17 @@ Process::~Process() {
 namespace {
 
 int codeFromStatus(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
     return -1;
 }
 
-std::unique_ptr<char*[]> argvPointers(const std::vector<std::string>& argv) {
+std::unique_ptr<char* []> argvPointers(const std::vector<std::string>& argv) {
     auto ptrs = std::make_unique<char*[]>(argv.size() + 1);
-    for (std::size_t i = 0; i < argv.size(); ++i) ptrs[i] = const_cast<char*>(argv[i].c_str());
+    for (std::size_t i = 0; i < argv.size(); ++i)
+        ptrs[i] = const_cast<char*>(argv[i].c_str());
     ptrs[argv.size()] = nullptr;
     return ptrs;
 }
@@ -81,8 +87,8 @@ int spawn(pid_t* pid, const CommandLine& command, const StartOptions& options) {
     if (options.output_file.empty()) {
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     } else {
-        posix_spawn_file_actions_addopen(&actions, 1, options.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 1, options.output_file.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     if (!options.working_dir.empty())
@@ -111,15 +117,18 @@ int spawn(pid_t* pid, const CommandLine& command, const StartOptions& options) {
 
 }  // namespace
 
-std::unique_ptr<Process> Process::start(const CommandLine& command, const StartOptions& options, std::string* error) {
+std::unique_ptr<Process> Process::start(const CommandLine& command, const StartOptions& options,
+                                        std::string* error) {
     if (command.empty()) {
-        if (error) *error = "empty command";
+        if (error)
+            *error = "empty command";
         return nullptr;
     }
     pid_t pid = 0;
     int rc = spawn(&pid, command, options);
     if (rc != 0) {
-        if (error) *error = command.program() + ": " + std::strerror(rc);
+        if (error)
+            *error = command.program() + ": " + std::strerror(rc);
         return nullptr;
     }
     return std::unique_ptr<Process>(new Process(pid, options.new_process_group));
@@ -128,7 +137,8 @@ std::unique_ptr<Process> Process::start(const CommandLine& command, const StartO
 int Process::wait() {
     {
         std::lock_guard lock(state_->mutex);
-        if (state_->reaped) return state_->exit_code;
+        if (state_->reaped)
+            return state_->exit_code;
     }
     // Wait without reaping, so that terminate() never signals a recycled pid.
     siginfo_t info{};
@@ -150,7 +160,8 @@ std::optional<int> Process::poll() {
     if (!state_->reaped) {
         int status = 0;
         pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r == 0) return std::nullopt;
+        if (r == 0)
+            return std::nullopt;
         state_->reaped = true;
         state_->exit_code = state_->terminated ? 1 : (r == pid_ ? codeFromStatus(status) : -1);
     }
@@ -159,9 +170,11 @@ std::optional<int> Process::poll() {
 
 void Process::terminate() {
     std::lock_guard lock(state_->mutex);
-    if (state_->reaped) return;
+    if (state_->reaped)
+        return;
     state_->terminated = true;
-    if (group_) ::kill(-pid_, SIGKILL);
+    if (group_)
+        ::kill(-pid_, SIGKILL);
     ::kill(pid_, SIGKILL);
 }
 
@@ -176,7 +189,8 @@ bool startDetached(const CommandLine& command) {
     }
     pid_t pid = 0;
     StartOptions options;
-    if (spawn(&pid, command, options) != 0) return false;
+    if (spawn(&pid, command, options) != 0)
+        return false;
     pending.push_back(pid);
     return true;
 }
@@ -185,9 +199,11 @@ CommandLine commandFromText(std::string_view text) {
     CommandLine cmd;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
         std::size_t start = i;
-        while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+        while (i < text.size() && text[i] != ' ' && text[i] != '\t')
+            ++i;
         if (i > start) {
             std::string word(text.substr(start, i - start));
             cmd = cmd.empty() ? CommandLine(std::move(word)) : std::move(cmd.arg(std::move(word)));
@@ -202,7 +218,9 @@ bool powerOff() {
     return !cmd.empty() && startDetached(cmd);
 }
 
-bool openWithDesktop(const std::string& target) { return startDetached(CommandLine("xdg-open").arg(target)); }
+bool openWithDesktop(const std::string& target) {
+    return startDetached(CommandLine("xdg-open").arg(target));
+}
 
 bool showInFolder(const std::filesystem::path& file) {
     std::string uri = "file://";
@@ -221,7 +239,8 @@ bool showInFolder(const std::filesystem::path& file) {
                "array:string:" + uri, "string:"});
     std::string error;
     auto p = Process::start(dbus, {}, &error);
-    if (p && p->wait() == 0) return true;
+    if (p && p->wait() == 0)
+        return true;
     return openWithDesktop(file.parent_path().string());
 }
 

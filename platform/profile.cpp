@@ -14,19 +14,25 @@ namespace {
 // Writers of the whole process take turns, as the Windows calls do.
 std::mutex g_write_mutex;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) return false;
+        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
+            return false;
     }
     return true;
 }
@@ -50,7 +56,8 @@ void classify(Line& line) {
     } else if (t.front() == '[') {
         line.kind = LineKind::Section;
         std::string_view inner = t.substr(1);
-        if (auto close = inner.rfind(']'); close != std::string_view::npos) inner = inner.substr(0, close);
+        if (auto close = inner.rfind(']'); close != std::string_view::npos)
+            inner = inner.substr(0, close);
         line.name = trim(inner);
     } else if (auto eq = t.find('='); eq != std::string_view::npos) {
         line.kind = LineKind::Key;
@@ -71,13 +78,16 @@ struct Document {
 Document load(const std::filesystem::path& file) {
     Document doc;
     std::ifstream in(file, std::ios::binary);
-    if (!in) return doc;
+    if (!in)
+        return doc;
     doc.exists = true;
     std::ostringstream ss;
     ss << in.rdbuf();
     std::string data = ss.str();
-    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
-    if (data.find("\r\n") != std::string::npos) doc.eol = "\r\n";
+    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        data.erase(0, 3);
+    if (data.find("\r\n") != std::string::npos)
+        doc.eol = "\r\n";
     std::size_t pos = 0;
     while (pos < data.size()) {
         std::size_t nl = data.find('\n', pos);
@@ -86,17 +96,21 @@ Document load(const std::filesystem::path& file) {
         doc.lines.push_back(Line{data.substr(pos, text_end - pos)});
         pos = nl == std::string::npos ? data.size() : nl + 1;
     }
-    for (auto& line : doc.lines) classify(line);
+    for (auto& line : doc.lines)
+        classify(line);
     return doc;
 }
 
 // Index range [begin, end) of the first section named `section`: begin is the
 // header line, end the next header or the end of the file. Nothing when absent.
-std::optional<std::pair<std::size_t, std::size_t>> findSection(const Document& doc, std::string_view section) {
+std::optional<std::pair<std::size_t, std::size_t>> findSection(const Document& doc,
+                                                               std::string_view section) {
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
-        if (doc.lines[i].kind != LineKind::Section || !equalsNoCase(doc.lines[i].name, section)) continue;
+        if (doc.lines[i].kind != LineKind::Section || !equalsNoCase(doc.lines[i].name, section))
+            continue;
         std::size_t end = i + 1;
-        while (end < doc.lines.size() && doc.lines[end].kind != LineKind::Section) ++end;
+        while (end < doc.lines.size() && doc.lines[end].kind != LineKind::Section)
+            ++end;
         return std::make_pair(i, end);
     }
     return std::nullopt;
@@ -106,7 +120,8 @@ std::optional<std::size_t> findKey(const Document& doc, std::pair<std::size_t, s
                                    std::string_view key) {
     for (std::size_t i = range.first + 1; i < range.second; ++i) {
         const Line& l = doc.lines[i];
-        if ((l.kind == LineKind::Key || l.kind == LineKind::Other) && equalsNoCase(l.name, key)) return i;
+        if ((l.kind == LineKind::Key || l.kind == LineKind::Other) && equalsNoCase(l.name, key))
+            return i;
     }
     return std::nullopt;
 }
@@ -124,7 +139,8 @@ std::string cutToUtf16Units(std::string_view s, std::size_t units) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
         std::size_t need = len == 4 ? 2 : 1;
-        if (used + need > units || i + len > s.size()) break;
+        if (used + need > units || i + len > s.size())
+            break;
         used += need;
         i += len;
     }
@@ -142,11 +158,14 @@ std::string serialize(const Document& doc) {
 
 }  // namespace
 
-std::string getPrivateProfileString(std::string_view section, std::string_view key, std::string_view default_value,
-                                    const std::filesystem::path& file, std::size_t buffer_size) {
-    if (buffer_size == 0) return {};
+std::string getPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view default_value, const std::filesystem::path& file,
+                                    std::size_t buffer_size) {
+    if (buffer_size == 0)
+        return {};
     std::string_view def = default_value;
-    while (!def.empty() && (def.back() == ' ' || def.back() == '\t')) def.remove_suffix(1);
+    while (!def.empty() && (def.back() == ' ' || def.back() == '\t'))
+        def.remove_suffix(1);
 
     Document doc = load(file);
     std::string_view found = def;
@@ -166,14 +185,17 @@ int getPrivateProfileInt(std::string_view section, std::string_view key, int def
         negative = s.front() == '-';
         s.remove_prefix(1);
     }
-    if (s.empty() || s.front() < '0' || s.front() > '9') return default_value;
+    if (s.empty() || s.front() < '0' || s.front() > '9')
+        return default_value;
     // Wraps at 32 bits as the Windows call does for over-long numbers.
     std::uint32_t n = 0;
     for (char c : s) {
-        if (c < '0' || c > '9') break;
+        if (c < '0' || c > '9')
+            break;
         n = n * 10u + static_cast<std::uint32_t>(c - '0');
     }
-    if (negative) n = 0u - n;
+    if (negative)
+        n = 0u - n;
     return static_cast<int>(n);
 }
 
@@ -184,13 +206,16 @@ bool writePrivateProfileString(std::string_view section, std::optional<std::stri
     auto range = findSection(doc, section);
 
     if (!key) {  // remove the section
-        if (!range) return true;
+        if (!range)
+            return true;
         doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(range->first),
                         doc.lines.begin() + static_cast<std::ptrdiff_t>(range->second));
     } else if (!value) {  // remove the key
-        if (!range) return true;
+        if (!range)
+            return true;
         auto idx = findKey(doc, *range, *key);
-        if (!idx) return true;
+        if (!idx)
+            return true;
         doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(*idx));
     } else {
         if (!range) {
@@ -202,7 +227,8 @@ bool writePrivateProfileString(std::string_view section, std::optional<std::stri
         } else {
             std::size_t insert_at = range->first + 1;
             for (std::size_t i = range->first + 1; i < range->second; ++i)
-                if (doc.lines[i].kind != LineKind::Blank) insert_at = i + 1;
+                if (doc.lines[i].kind != LineKind::Blank)
+                    insert_at = i + 1;
             doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insert_at),
                              Line{std::string(*key) + "=" + std::string(*value)});
         }

@@ -35,7 +35,7 @@ int Player::audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int 
 
     AudioOpenPlan plan(wanted_nb_channels, wanted_sample_rate);
     SDL_AudioSpec wanted{};
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec obtained{};
     wanted.format = AUDIO_S16SYS;
     wanted.silence = 0;
     wanted.callback = sdlAudioCallback;
@@ -44,7 +44,7 @@ int Player::audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int 
         wanted.channels = static_cast<Uint8>(plan.channels());
         wanted.freq = plan.rate();
         wanted.samples = static_cast<Uint16>(audioBufferSamples(wanted.freq));
-        if (audio_->open(wanted, &spec)) {
+        if (audio_->open(wanted, &obtained)) {
             break;
         }
         av_log(nullptr, AV_LOG_WARNING, "SDL_OpenAudio (%d channels, %d Hz): %s\n", wanted.channels,
@@ -56,28 +56,28 @@ int Player::audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int 
         }
     }
     av_channel_layout_uninit(&layout);
-    if (spec.format != AUDIO_S16SYS) {
-        av_log(nullptr, AV_LOG_ERROR, "SDL advised audio format %d is not supported!\n", spec.format);
+    if (obtained.format != AUDIO_S16SYS) {
+        av_log(nullptr, AV_LOG_ERROR, "SDL advised audio format %d is not supported!\n", obtained.format);
         audio_->close();
         return -1;
     }
     av_channel_layout_uninit(&tgt->ch_layout);
-    av_channel_layout_default(&tgt->ch_layout, spec.channels);
+    av_channel_layout_default(&tgt->ch_layout, obtained.channels);
     if (tgt->ch_layout.order != AV_CHANNEL_ORDER_NATIVE) {
-        av_log(nullptr, AV_LOG_ERROR, "SDL advised channel count %d is not supported!\n", spec.channels);
+        av_log(nullptr, AV_LOG_ERROR, "SDL advised channel count %d is not supported!\n", obtained.channels);
         audio_->close();
         return -1;
     }
     tgt->fmt = AV_SAMPLE_FMT_S16;
-    tgt->freq = spec.freq;
-    tgt->frame_size = av_samples_get_buffer_size(nullptr, spec.channels, 1, tgt->fmt, 1);
-    tgt->bytes_per_sec = av_samples_get_buffer_size(nullptr, spec.channels, tgt->freq, tgt->fmt, 1);
+    tgt->freq = obtained.freq;
+    tgt->frame_size = av_samples_get_buffer_size(nullptr, obtained.channels, 1, tgt->fmt, 1);
+    tgt->bytes_per_sec = av_samples_get_buffer_size(nullptr, obtained.channels, tgt->freq, tgt->fmt, 1);
     if (tgt->bytes_per_sec <= 0 || tgt->frame_size <= 0) {
         av_log(nullptr, AV_LOG_ERROR, "av_samples_get_buffer_size failed\n");
         audio_->close();
         return -1;
     }
-    return static_cast<int>(spec.size);
+    return static_cast<int>(obtained.size);
 }
 
 void Player::sdlAudioCallback(void* opaque, Uint8* stream, int len) {

@@ -21,7 +21,8 @@ struct Stores {
     TempDir program;
     IsolatedHome home;
     app::SettingsStore make() {
-        return app::SettingsStore(platform::dataDir() / "Config.ini", program / "Config.ini", program / "oem.ini");
+        return app::SettingsStore(platform::dataDir() / "Config.ini", program / "Config.ini",
+                                  program / "oem.ini");
     }
 };
 
@@ -44,8 +45,9 @@ TEST(SettingsStore, DefaultsHoldWithNoFileAnywhere) {
 
 TEST(SettingsStore, ReadsBothFilesAndTheSizeOnEveryCall) {
     Stores s;
-    writeFile(platform::dataDir() / "Config.ini",
-              "[Setting]\nLCID=1031\nSendAction=0\nOpenTutorial=0\nStandbyServer=1\n[main]\nHasNewInstaller=1\n");
+    writeFile(
+        platform::dataDir() / "Config.ini",
+        "[Setting]\nLCID=1031\nSendAction=0\nOpenTutorial=0\nStandbyServer=1\n[main]\nHasNewInstaller=1\n");
     writeFile(s.program / "Config.ini", "[Setting]\nEnableShadow=0\n[Config]\nSize=1024\n");
     auto store = s.make();
     store.load();
@@ -85,7 +87,8 @@ TEST(SettingsStore, LanguageWriteSurvivesAReadOnlyProgramFolder) {
 
 TEST(SettingsStore, WritesKeepTheRestOfTheUserFile) {
     Stores s;
-    writeFile(platform::dataDir() / "Config.ini", "[Setting]\nLCID=1036\n; mine\n[main]\nHasNewInstaller=0\n");
+    writeFile(platform::dataDir() / "Config.ini",
+              "[Setting]\nLCID=1036\n; mine\n[main]\nHasNewInstaller=0\n");
     auto store = s.make();
     store.load();
     store.clearOpenTutorial();
@@ -150,7 +153,8 @@ TEST(CdDat, ReadsAfreshAndFallsBackToDefaults) {
     EXPECT_EQ(app::cddat::toolbox(), 1);
     EXPECT_EQ(app::cddat::supportFormat(2), "");
     std::string patterns;
-    for (int i = 0; i < 40; ++i) patterns += "*.ext" + std::to_string(i) + ";";
+    for (int i = 0; i < 40; ++i)
+        patterns += "*.ext" + std::to_string(i) + ";";
     writeFile(app::cddat::path(), "[Config]\nToolbox=0\nUseCurlPlus=0\nSupportFormat2=" + patterns +
                                       "\n[Option]\nFormatAnalysis=0\n");
     EXPECT_EQ(app::cddat::toolbox(), 0);
@@ -187,8 +191,9 @@ TEST(Version, NumericVersionJoinsTheFirstThreeParts) {
 TEST(InstallTags, ComeFromTheInstallerNameAndAreStored) {
     IsolatedHome home;
     TempDir machine_dir;
-    writeFile(machine_dir / "registry.ini",
-              "[Software\\QuorinVideoConverter]\nInstallerName=\"sz:C:\\\\Downloads\\\\Setup_abc-123.exe\"\n");
+    writeFile(
+        machine_dir / "registry.ini",
+        "[Software\\QuorinVideoConverter]\nInstallerName=\"sz:C:\\\\Downloads\\\\Setup_abc-123.exe\"\n");
     platform::RegistryStore machine(machine_dir / "registry.ini", true);
     auto user = platform::RegistryStore::currentUser();
     EXPECT_EQ(app::partnerTag(user, machine), "abc-123");
@@ -203,7 +208,8 @@ TEST(InstallTags, ComeFromTheInstallerNameAndAreStored) {
 TEST(InstallTags, NothingIsStoredWithoutASeparator) {
     IsolatedHome home;
     TempDir machine_dir;
-    writeFile(machine_dir / "registry.ini", "[Software\\QuorinVideoConverter]\nInstallerName=\"sz:setup.exe\"\n");
+    writeFile(machine_dir / "registry.ini",
+              "[Software\\QuorinVideoConverter]\nInstallerName=\"sz:setup.exe\"\n");
     platform::RegistryStore machine(machine_dir / "registry.ini", true);
     auto user = platform::RegistryStore::currentUser();
     EXPECT_EQ(app::campaignTag(user, machine), "");

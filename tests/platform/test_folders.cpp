@@ -20,7 +20,8 @@ TEST(Folders, FollowTheEnvironmentAndAreCreated) {
     EXPECT_EQ(platform::logDir(), platform::dataDir() / "log");
     EXPECT_EQ(platform::coverDir(), platform::dataDir() / "video_cover");
     EXPECT_EQ(platform::workDir(), dir / "tmp" / "QuorinVideoConverter");
-    for (const auto& p : {platform::scratchDir(), platform::logDir(), platform::coverDir(), platform::workDir()})
+    for (const auto& p :
+         {platform::scratchDir(), platform::logDir(), platform::coverDir(), platform::workDir()})
         EXPECT_TRUE(fs::is_directory(p)) << p;
 
     ScopedEnv over("QUORIN_DATA_DIR", (dir / "over" / "deep").string());
@@ -34,8 +35,9 @@ TEST(Folders, DocumentsComeFromUserDirsOrTheHomeFolder) {
     ScopedEnv cfg("XDG_CONFIG_HOME", (dir / "cfg").string());
     ScopedEnv docs("XDG_DOCUMENTS_DIR", std::nullopt);
     EXPECT_EQ(platform::documentsDir(), dir / "home" / "Documents");
-    testsupport::writeFile(dir / "cfg" / "user-dirs.dirs",
-                           "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+    testsupport::writeFile(
+        dir / "cfg" / "user-dirs.dirs",
+        "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
     EXPECT_EQ(platform::documentsDir(), dir / "home" / "Dokumente");
     ScopedEnv direct("XDG_DOCUMENTS_DIR", "/srv/docs");
     EXPECT_EQ(platform::documentsDir(), fs::path("/srv/docs"));

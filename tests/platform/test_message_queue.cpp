@@ -15,7 +15,8 @@ TEST(MessageQueue, PostsFromManyThreadsArriveOnceAndInOrderPerThread) {
     std::vector<std::thread> senders;
     for (int t = 0; t < kThreads; ++t)
         senders.emplace_back([&, t] {
-            for (int i = 0; i < kPerThread; ++i) queue.post(100 + t, static_cast<platform::WParam>(i), 0);
+            for (int i = 0; i < kPerThread; ++i)
+                queue.post(100 + t, static_cast<platform::WParam>(i), 0);
         });
     std::map<std::uint32_t, int> next;
     int total = 0;
@@ -28,8 +29,10 @@ TEST(MessageQueue, PostsFromManyThreadsArriveOnceAndInOrderPerThread) {
             },
             1000);
     }
-    for (auto& s : senders) s.join();
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(next[100 + t], kPerThread);
+    for (auto& s : senders)
+        s.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(next[100 + t], kPerThread);
 }
 
 TEST(MessageQueue, SendWaitsForTheHandlersResult) {

@@ -25,7 +25,8 @@ TEST(Process, ArgumentsReachTheChildUnchangedWithoutAShell) {
     const std::vector<std::string> odd = {"-n", "a b", "q\"uote", "it's", "$(touch x)", "ünï", "*", ""};
     CommandLine cmd("printf");
     cmd.arg("[%s]\\n");
-    for (const auto& a : odd) cmd.arg(a);
+    for (const auto& a : odd)
+        cmd.arg(a);
     platform::StartOptions options;
     options.working_dir = dir.path();
     options.output_file = dir / "out.txt";
@@ -33,7 +34,8 @@ TEST(Process, ArgumentsReachTheChildUnchangedWithoutAShell) {
     ASSERT_TRUE(p);
     EXPECT_EQ(p->wait(), 0);
     std::string expected;
-    for (const auto& a : odd) expected += "[" + a + "]\n";
+    for (const auto& a : odd)
+        expected += "[" + a + "]\n";
     EXPECT_EQ(testsupport::readFile(dir / "out.txt"), expected);
     EXPECT_FALSE(std::filesystem::exists(dir / "x"));
 }
@@ -75,7 +77,8 @@ TEST(Process, TerminateEndsTheWholeGroupAndWaitGivesOne) {
     for (int i = 0; i < 200 && testsupport::readFile(pid_file).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::string child = testsupport::readFile(pid_file);
-    while (!child.empty() && child.back() == '\n') child.pop_back();
+    while (!child.empty() && child.back() == '\n')
+        child.pop_back();
     ASSERT_FALSE(child.empty());
     EXPECT_TRUE(running(child));
     EXPECT_FALSE(p->poll());
@@ -88,7 +91,8 @@ TEST(Process, TerminateEndsTheWholeGroupAndWaitGivesOne) {
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
     p->terminate();  // after the end: no effect
     EXPECT_EQ(p->poll(), 1);
-    for (int i = 0; i < 100 && running(child); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 100 && running(child); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(running(child));
 }
 

@@ -151,16 +151,22 @@ TEST_F(ProfileTest, WriteFailsCleanlyWhenTheFolderIsMissing) {
 }
 
 TEST_F(ProfileTest, WriteLeavesNoTemporaryFilesBehind) {
-    for (int i = 0; i < 20; ++i) ASSERT_TRUE(writePrivateProfileString("S", "k", std::to_string(i), ini));
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(writePrivateProfileString("S", "k", std::to_string(i), ini));
     int files = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
+    for (auto& e : std::filesystem::directory_iterator(dir.path()))
+        files += e.is_regular_file();
     EXPECT_EQ(files, 1);
     EXPECT_EQ(getPrivateProfileInt("S", "k", -1, ini), 19);
 }
 
 TEST_F(ProfileTest, ReadsUtf8WithByteOrderMark) {
-    writeFile(ini, "\xEF\xBB\xBF[Setting]\nname=Gr\xC3\xBC\xC3\x9F" "e\n");
-    EXPECT_EQ(get("Setting", "name"), "Gr\xC3\xBC\xC3\x9F" "e");
+    writeFile(ini,
+              "\xEF\xBB\xBF[Setting]\nname=Gr\xC3\xBC\xC3\x9F"
+              "e\n");
+    EXPECT_EQ(get("Setting", "name"),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e");
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ TempDir::TempDir() {
     fs::path base = tmp && *tmp ? fs::path(tmp) : fs::temp_directory_path();
     fs::create_directories(base);
     std::string templ = (base / "qtest-XXXXXX").string();
-    if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed in " + base.string());
+    if (!mkdtemp(templ.data()))
+        throw std::runtime_error("mkdtemp failed in " + base.string());
     path_ = templ;
 }
 
@@ -32,7 +33,8 @@ TempDir::~TempDir() {
 }
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    if (const char* old = std::getenv(name_.c_str()))
+        old_ = old;
     if (value)
         setenv(name_.c_str(), value->c_str(), 1);
     else
@@ -56,9 +58,13 @@ IsolatedHome::IsolatedHome()
     fs::create_directories(dir_.path() / "home");
 }
 
-bool haveMediaCorpus() { return fs::is_directory(QUORIN_TEST_MEDIA_DIR); }
+bool haveMediaCorpus() {
+    return fs::is_directory(QUORIN_TEST_MEDIA_DIR);
+}
 
-fs::path mediaFile(const std::string& name) { return fs::path(QUORIN_TEST_MEDIA_DIR) / name; }
+fs::path mediaFile(const std::string& name) {
+    return fs::path(QUORIN_TEST_MEDIA_DIR) / name;
+}
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -68,7 +74,8 @@ std::string readFile(const fs::path& path) {
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
-    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    if (path.has_parent_path())
+        fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
 }
@@ -76,14 +83,16 @@ void writeFile(const fs::path& path, const std::string& text) {
 ToolResult runTool(const std::vector<std::string>& argv) {
     ToolResult result;
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return result;
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return result;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
@@ -92,18 +101,22 @@ ToolResult runTool(const std::vector<std::string>& argv) {
     if (rc == 0) {
         char buf[4096];
         ssize_t n;
-        while ((n = read(fds[0], buf, sizeof buf)) > 0) result.output.append(buf, static_cast<size_t>(n));
+        while ((n = read(fds[0], buf, sizeof buf)) > 0)
+            result.output.append(buf, static_cast<size_t>(n));
     }
     close(fds[0]);
-    if (rc != 0) return result;
+    if (rc != 0)
+        return result;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+    if (WIFEXITED(status))
+        result.exit_code = WEXITSTATUS(status);
     return result;
 }
 
-bool makeClip(const fs::path& out, double seconds, bool video, bool audio, const std::vector<std::string>& extra) {
+bool makeClip(const fs::path& out, double seconds, bool video, bool audio,
+              const std::vector<std::string>& extra) {
     std::vector<std::string> argv{"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
     const std::string t = std::to_string(seconds);
     if (video) {
