@@ -4,13 +4,6 @@
 
 namespace convert {
 
-namespace {
-void removeQuietly(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-}
-}  // namespace
-
 CUtilTransform_Qlv::CUtilTransform_Qlv(ConvertTask* task, platform::MessageTarget* window, JobOptions options,
                                        SpecialSourceOptions special)
     : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}

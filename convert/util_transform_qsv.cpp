@@ -2,13 +2,6 @@
 
 namespace convert {
 
-namespace {
-void removeQuietly(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-}
-}  // namespace
-
 CUtilTransform_Qsv::CUtilTransform_Qsv(ConvertTask* task, platform::MessageTarget* window, JobOptions options,
                                        SpecialSourceOptions special)
     : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}

@@ -9,6 +9,11 @@ namespace convert {
 
 namespace fs = std::filesystem;
 
+void removeQuietly(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
 bool pathExists(const fs::path& path) {
     std::error_code ec;
     return fs::exists(fs::status(path, ec));

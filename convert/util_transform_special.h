@@ -68,6 +68,8 @@ private:
 
 // True when a file (or anything) exists at `path`.
 bool pathExists(const std::filesystem::path& path);
+// Deletes a file if it is there; a file that cannot be deleted is left as it is.
+void removeQuietly(const std::filesystem::path& path);
 // Size in bytes, 0 when it cannot be read.
 std::int64_t fileSizeOf(const std::filesystem::path& path);
 
