@@ -24,13 +24,13 @@ static QRect parseRect(const QString& text) {
 }
 
 ImageSpec parseImageString(const std::string& text) {
-    ImageSpec spec;
+    ImageSpec img;
     QString s = QString::fromStdString(text).trimmed();
     if (s.isEmpty())
-        return spec;
+        return img;
     if (!s.contains('=')) {
-        spec.file = s.toStdString();
-        return spec;
+        img.file = s.toStdString();
+        return img;
     }
     int i = 0;
     const int n = s.size();
@@ -54,36 +54,36 @@ ImageSpec parseImageString(const std::string& text) {
         QString value = s.mid(value_start, i - value_start);
         ++i;
         if (key == "file") {
-            spec.file = value.toStdString();
+            img.file = value.toStdString();
         } else if (key == "source") {
-            spec.source = parseRect(value);
+            img.source = parseRect(value);
         } else if (key == "dest") {
-            spec.dest = parseRect(value);
+            img.dest = parseRect(value);
         } else if (key == "corner") {
             QRect r = parseRect(value);
-            spec.corner = QMargins(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
+            img.corner = QMargins(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
         } else if (key == "restype") {
-            spec.full_path = value.compare("fullpath", Qt::CaseInsensitive) == 0;
+            img.full_path = value.compare("fullpath", Qt::CaseInsensitive) == 0;
         }
     }
-    return spec;
+    return img;
 }
 
-bool paintImage(QPainter& painter, const QRect& target, const ImageSpec& spec) {
-    if (spec.empty())
+bool paintImage(QPainter& painter, const QRect& target, const ImageSpec& img) {
+    if (img.empty())
         return false;
-    QPixmap pixmap = skin().image(spec.file, spec.full_path);
+    QPixmap pixmap = skin().image(img.file, img.full_path);
     if (pixmap.isNull())
         return false;
-    QRect source = spec.source.isNull() ? pixmap.rect() : spec.source.intersected(pixmap.rect());
+    QRect source = img.source.isNull() ? pixmap.rect() : img.source.intersected(pixmap.rect());
     QRect dest = target;
-    if (!spec.dest.isNull()) {
+    if (!img.dest.isNull()) {
         const Skin& s = skin();
-        dest = QRect(target.left() + s.scaled(spec.dest.left()), target.top() + s.scaled(spec.dest.top()),
-                     s.scaled(spec.dest.width()), s.scaled(spec.dest.height()));
+        dest = QRect(target.left() + s.scaled(img.dest.left()), target.top() + s.scaled(img.dest.top()),
+                     s.scaled(img.dest.width()), s.scaled(img.dest.height()));
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QMargins c = spec.corner;
+    const QMargins c = img.corner;
     if (c.isNull()) {
         painter.drawPixmap(dest, pixmap, source);
         return true;

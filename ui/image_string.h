@@ -27,11 +27,11 @@ struct ImageSpec {
     bool empty() const { return file.empty(); }
 };
 
-// Parses an image string; an unparsable string gives an empty spec.
+// Parses an image string; an unparsable string gives an empty ImageSpec.
 ImageSpec parseImageString(const std::string& text);
 
-// Draws `spec` into `target` (device-independent pixels). False when the image is
+// Draws `img` into `target` (device-independent pixels). False when the image is
 // missing (nothing is drawn).
-bool paintImage(QPainter& painter, const QRect& target, const ImageSpec& spec);
+bool paintImage(QPainter& painter, const QRect& target, const ImageSpec& img);
 
 }  // namespace ui

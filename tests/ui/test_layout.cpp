@@ -201,13 +201,13 @@ TEST(Lists, RowsAddMoveAndRemoveKeepingTheSelection) {
 }
 
 TEST(ImageStrings, ParseEveryModifier) {
-    ui::ImageSpec spec = ui::parseImageString(
+    ui::ImageSpec img = ui::parseImageString(
         "file='../default/images/a.png' source='0,0,44,44' dest='2,2,20,20' corner='4,5,6,7'");
-    EXPECT_EQ(spec.file, "../default/images/a.png");
-    EXPECT_EQ(spec.source, QRect(0, 0, 44, 44));
-    EXPECT_EQ(spec.dest, QRect(2, 2, 18, 18));
-    EXPECT_EQ(spec.corner, QMargins(4, 5, 6, 7));
-    EXPECT_FALSE(spec.full_path);
+    EXPECT_EQ(img.file, "../default/images/a.png");
+    EXPECT_EQ(img.source, QRect(0, 0, 44, 44));
+    EXPECT_EQ(img.dest, QRect(2, 2, 18, 18));
+    EXPECT_EQ(img.corner, QMargins(4, 5, 6, 7));
+    EXPECT_FALSE(img.full_path);
     EXPECT_TRUE(ui::parseImageString("file = '/tmp/x y.png' restype='fullpath'").full_path);
     EXPECT_EQ(ui::parseImageString("images/plain.png").file, "images/plain.png");
     EXPECT_TRUE(ui::parseImageString("file='unterminated").empty());
