@@ -50,9 +50,13 @@ struct MediaInfo {
     std::int32_t has_data_stream = 0;
     std::int32_t rotation = 0;  // clockwise degrees 0..359
     float fps = 24.0f;
-    // The last video stream is an embedded picture (an audio file's cover): the cover
+    // The main video stream is an embedded picture (an audio file's cover): the cover
     // is cut from it without seeking.
     bool attached_picture = false;
+    // Index of the video stream the facts above come from (the default one, else the
+    // libraries' best pick, pictures only when nothing else exists); -1 without video.
+    // The command maps it, so the output follows the stream the facts describe.
+    std::int32_t main_video_stream = -1;
 };
 
 struct ConvertTask : MediaInfo {

@@ -37,6 +37,37 @@ int rotationOf(const AVStream* st) {
     return static_cast<int>(degrees < 0 ? degrees + 360 : degrees);
 }
 
+bool isPicture(const AVStream* st) {
+    return (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
+}
+
+// The video stream a player would show: a thumbnail or preview track must not lend
+// the file its size, rate or rotation. The default stream, else the libraries' best
+// pick; embedded pictures only when there is nothing else. -1 without video.
+int mainVideoStream(AVFormatContext* ctx) {
+    bool moving = false;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        moving = moving || (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !isPicture(st));
+    }
+    auto candidate = [&](int i) {
+        const AVStream* st = ctx->streams[i];
+        return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(moving && isPicture(st));
+    };
+    auto isDefault = [&](int i) { return (ctx->streams[i]->disposition & AV_DISPOSITION_DEFAULT) != 0; };
+    const int count = static_cast<int>(ctx->nb_streams);
+    bool any_default = false;
+    for (int i = 0; i < count; ++i)
+        any_default = any_default || (candidate(i) && isDefault(i));
+    const int best = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (best >= 0 && candidate(best) && (isDefault(best) || !any_default))
+        return best;
+    for (int i = 0; i < count; ++i)
+        if (candidate(i) && (isDefault(i) || !any_default))
+            return i;
+    return -1;
+}
+
 struct InputCloser {
     AVFormatContext* ctx;
     ~InputCloser() {
@@ -77,27 +108,10 @@ bool ProbeMedia(ConvertTask& task) {
     // still read stream by stream, so its facts show; it is not reported as probed.
     const bool no_duration = ctx->duration == AV_NOPTS_VALUE;
 
-    bool has_video = false;
+    const int main_video = mainVideoStream(ctx);
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-        const AVStream* st = ctx->streams[i];
-        const AVCodecParameters* par = st->codecpar;
+        const AVCodecParameters* par = ctx->streams[i]->codecpar;
         switch (par->codec_type) {
-            case AVMEDIA_TYPE_VIDEO: {
-                has_video = true;
-                if (st->avg_frame_rate.num != 0 && st->avg_frame_rate.den != 0)
-                    task.fps = static_cast<float>(st->avg_frame_rate.num) /
-                               static_cast<float>(st->avg_frame_rate.den);
-                task.rotation = rotationOf(st);
-                task.attached_picture = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
-                if (par->width != 0 && par->height != 0) {
-                    task.width = par->width;
-                    task.height = par->height;
-                }
-                task.crop_width = task.width;
-                task.crop_height = task.height;
-                task.source_resolution = std::to_string(task.width) + "x" + std::to_string(task.height);
-                break;
-            }
             case AVMEDIA_TYPE_AUDIO:
                 task.channels = par->ch_layout.nb_channels;
                 task.source_audio_bitrate = std::to_string(par->bit_rate / 1000);
@@ -108,6 +122,24 @@ bool ProbeMedia(ConvertTask& task) {
             default:
                 break;
         }
+    }
+    const bool has_video = main_video >= 0;
+    if (has_video) {
+        const AVStream* st = ctx->streams[main_video];
+        const AVCodecParameters* par = st->codecpar;
+        task.main_video_stream = main_video;
+        if (st->avg_frame_rate.num != 0 && st->avg_frame_rate.den != 0)
+            task.fps =
+                static_cast<float>(st->avg_frame_rate.num) / static_cast<float>(st->avg_frame_rate.den);
+        task.rotation = rotationOf(st);
+        task.attached_picture = isPicture(st);
+        if (par->width != 0 && par->height != 0) {
+            task.width = par->width;
+            task.height = par->height;
+        }
+        task.crop_width = task.width;
+        task.crop_height = task.height;
+        task.source_resolution = std::to_string(task.width) + "x" + std::to_string(task.height);
     }
     if (special)
         return true;

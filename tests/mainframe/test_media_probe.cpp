@@ -70,6 +70,60 @@ TEST(MediaProbe, RealMediaAgreesWithFfprobe) {
     }
 }
 
+// The facts come from the stream a player shows, not from a preview or thumbnail
+// track that happens to come last, nor from an embedded picture.
+TEST(MediaProbe, FactsComeFromTheMainVideoStream) {
+    testsupport::TempDir dir;
+    auto lavfi = [](const char* spec) { return std::vector<std::string>{"-f", "lavfi", "-i", spec}; };
+    // 0: a 1 fps thumbnail track, 1: the 25 fps main track (default), 2: another thumbnail.
+    std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y"};
+    for (const char* spec :
+         {"testsrc2=s=32x24:r=1:d=2", "testsrc2=s=64x48:r=25:d=2", "testsrc2=s=16x16:r=2:d=2"})
+        for (const auto& a : lavfi(spec))
+            argv.push_back(a);
+    for (const char* a : {"-map", "0", "-map", "1", "-map", "2", "-c:v", "mpeg4", "-disposition:v:0", "0",
+                          "-disposition:v:1", "default", "-disposition:v:2", "0"})
+        argv.push_back(a);
+    argv.push_back((dir / "tracks.mp4").string());
+    ASSERT_EQ(testsupport::runTool(argv).exit_code, 0);
+    ConvertTask t((dir / "tracks.mp4").string(), ConvertMode::Video);
+    ASSERT_TRUE(mainframe::ProbeMedia(t));
+    EXPECT_EQ(t.main_video_stream, 1);
+    EXPECT_EQ(t.source_resolution, "64x48");
+    EXPECT_EQ(t.crop_width, 64);
+    EXPECT_NEAR(t.fps, 25.0, 0.01);
+
+    // An embedded picture before the video is not the main stream.
+    ASSERT_TRUE(testsupport::makeClip(dir / "pic.png", 0.04, true, false, {"-frames:v", "1", "-s", "20x10"}));
+    ASSERT_TRUE(testsupport::makeClip(dir / "clip.mp4", 1, true, false, {"-s", "48x32", "-r", "10"}));
+    ASSERT_EQ(
+        testsupport::runTool({"ffmpeg", "-v", "error", "-y", "-i", (dir / "pic.png").string(), "-i",
+                              (dir / "clip.mp4").string(), "-map", "0", "-map", "1", "-c", "copy", "-c:v:0",
+                              "png", "-disposition:v:0", "attached_pic", (dir / "with_pic.mkv").string()})
+            .exit_code,
+        0);
+    ConvertTask p((dir / "with_pic.mkv").string(), ConvertMode::Video);
+    ASSERT_TRUE(mainframe::ProbeMedia(p));
+    EXPECT_EQ(p.main_video_stream, 1);
+    EXPECT_EQ(p.source_resolution, "48x32");
+    EXPECT_FALSE(p.attached_picture);
+
+    if (testsupport::haveMediaCorpus()) {
+        // A phone's motion photo: 53 frames in 1.77 s, then a 2-frame still track.
+        ConvertTask m(mediaFile("mp4_android_motionphoto_2_hevc_video_tracks_mett.mp4").string(),
+                      ConvertMode::Video);
+        ASSERT_TRUE(mainframe::ProbeMedia(m));
+        EXPECT_EQ(m.main_video_stream, 0);
+        EXPECT_EQ(m.source_resolution, "1440x1080");
+        EXPECT_NEAR(m.fps, 29.88, 0.01);
+        ConvertTask mp3(mediaFile("mp3_id3v2_tags_jpeg_cover_1400px.mp3").string(), ConvertMode::Audio2);
+        ASSERT_TRUE(mainframe::ProbeMedia(mp3));
+        EXPECT_GE(mp3.main_video_stream, 0);  // only a picture: it is the video
+    }
+    ConvertTask audio((dir / "clip.mp4").string(), ConvertMode::Video);
+    EXPECT_EQ(audio.main_video_stream, -1);  // nothing probed yet
+}
+
 TEST(MediaProbe, UnreadableFilesLeaveTheTaskUntouched) {
     testsupport::TempDir dir;
     testsupport::writeFile(dir / "zero.mp4", "");
