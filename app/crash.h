@@ -8,12 +8,10 @@
 // scope after the fault point's callers are skipped, as with the hardware-exception
 // translation this replaces. Keep guarded code to plain steps that own little.
 
-#include <signal.h>
-#include <ucontext.h>
-
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -32,13 +30,17 @@ struct ExceptionRecord {
     std::uintptr_t parameters[4] = {};        // [0] address, [1] si_errno
 };
 
+// The registers of the faulting thread, in the system's own layout (crash_posix.cpp).
+struct FaultContext;
+
 class CSEHException : public std::exception {
 public:
-    CSEHException(std::uint32_t code, const ExceptionRecord& record, const mcontext_t& context);
+    CSEHException(std::uint32_t code, const ExceptionRecord& record,
+                  std::shared_ptr<const FaultContext> context);
 
-    std::uint32_t code;      // the signal number
-    ExceptionRecord record;  // the fault as the system reported it
-    mcontext_t context;      // registers of the thread at the fault, copied whole
+    std::uint32_t code;                           // the signal number
+    ExceptionRecord record;                       // the fault as the system reported it
+    std::shared_ptr<const FaultContext> context;  // registers at the fault, copied whole
 
     std::uintptr_t address() const { return record.address; }
     const char* what() const noexcept override;

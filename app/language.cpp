@@ -1,15 +1,10 @@
 #include "app/language.h"
 
 #include "app/language_file.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <ctime>
+#include "platform/time.h"
 
 #include <algorithm>
 #include <array>
@@ -161,14 +156,14 @@ class LanguageFileCache {
 public:
     std::optional<std::u16string> lookup(const std::filesystem::path& file, std::string_view section,
                                          std::u16string_view key) {
-        struct stat st {};
-        if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        const std::optional<platform::FileIdentity> current = platform::fileIdentity(file);
+        if (!current)
             return std::nullopt;
         std::lock_guard lock(mutex_);
         Entry& entry = files_[file.string()];
-        if (!(entry.loaded && entry.identity == Identity::of(st) && settled(st))) {
-            Identity identity;
-            std::optional<std::string> bytes = readWholeFile(file, identity);
+        if (!(entry.loaded && entry.identity == *current && settled(*current))) {
+            platform::FileIdentity identity;
+            std::optional<std::string> bytes = platform::readWholeFile(file, kMaxFileBytes, &identity);
             if (!bytes) {
                 entry = Entry{};
                 return std::nullopt;
@@ -201,59 +196,18 @@ public:
 
 private:
     // A language file is a few kilobytes; anything beyond this is not one of ours.
-    static constexpr off_t kMaxFileBytes = 8 << 20;
+    static constexpr std::int64_t kMaxFileBytes = 8 << 20;
     // Longer than any file-system time stamp granularity.
-    static constexpr long kSettleSeconds = 2;
+    static constexpr std::int64_t kSettleMicros = 2'000'000;
 
-    struct Identity {
-        dev_t dev = 0;
-        ino_t ino = 0;
-        off_t size = -1;
-        long mtime_s = 0, mtime_ns = 0, ctime_s = 0, ctime_ns = 0;
-        bool operator==(const Identity&) const = default;
-        static Identity of(const struct stat& st) {
-            return {st.st_dev,          st.st_ino,         st.st_size,        st.st_mtim.tv_sec,
-                    st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
-        }
-    };
-
-    static bool settled(const struct stat& st) {
-        struct timespec now {};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        long long age_ns = (static_cast<long long>(now.tv_sec) - st.st_ctim.tv_sec) * 1000000000LL +
-                           (now.tv_nsec - st.st_ctim.tv_nsec);
-        return age_ns > kSettleSeconds * 1000000000LL;
-    }
-
-    static std::optional<std::string> readWholeFile(const std::filesystem::path& file, Identity& identity) {
-        int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return std::nullopt;
-        std::optional<std::string> result;
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileBytes) {
-            identity = Identity::of(st);
-            std::string data(static_cast<std::size_t>(st.st_size), '\0');
-            std::size_t got = 0;
-            while (got < data.size()) {
-                ssize_t n = ::read(fd, data.data() + got, data.size() - got);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break;
-                got += static_cast<std::size_t>(n);
-            }
-            data.resize(got);
-            result = std::move(data);
-        }
-        ::close(fd);
-        return result;
+    static bool settled(const platform::FileIdentity& identity) {
+        return platform::nowMicros() - identity.changed_ns / 1000 > kSettleMicros;
     }
 
     using Index = std::unordered_map<std::u16string, std::u16string>;
     struct Entry {
         bool loaded = false;
-        Identity identity;
+        platform::FileIdentity identity;
         std::string bytes;
         std::map<std::string, std::optional<Index>, std::less<>> sections;
     };

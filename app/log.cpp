@@ -1,10 +1,7 @@
 #include "app/log.h"
 
+#include "platform/files.h"
 #include "platform/folders.h"
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -61,8 +58,8 @@ void writeDebug(std::string message) {
     cutMessage(message);
     if (message.empty() || message.back() != '\n')
         message += '\n';
-    // One write, so lines of several threads do not mix.
-    (void)!::write(STDERR_FILENO, message.data(), message.size());
+    // One call on the locked stream, so lines of several threads do not mix.
+    std::fwrite(message.data(), 1, message.size(), stderr);
 }
 
 }  // namespace
@@ -103,31 +100,6 @@ std::string formatLogLine(const std::tm& local, std::string_view message) {
     return line;
 }
 
-bool appendExclusive(const std::filesystem::path& file, std::string_view bytes) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    // Not waiting is the rule: a busy log costs a line, never a stalled worker.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    bool ok = true;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);  // also releases the lock
-    return ok;
-}
-
 void fileLog(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -136,11 +108,11 @@ void fileLog(const char* format, ...) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    appendExclusive(logPath(), formatLogLine(local, message));
+    platform::appendExclusive(logPath(), formatLogLine(local, message));
 }
 
 void fileLogRaw(std::string_view text) {
-    appendExclusive(logPath(), text);
+    platform::appendExclusive(logPath(), text);
 }
 
 void setLogPath(const std::filesystem::path& path) {

@@ -40,8 +40,4 @@ std::filesystem::path logPath();
 // The line fileLog writes for `message` at local time `local`.
 std::string formatLogLine(const std::tm& local, std::string_view message);
 
-// Appends `bytes` to `file` under a non-waiting exclusive lock; false when the file
-// could not be opened or was locked (the bytes are then lost).
-bool appendExclusive(const std::filesystem::path& file, std::string_view bytes);
-
 }  // namespace app

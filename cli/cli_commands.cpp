@@ -12,12 +12,10 @@
 #include "convert/util_transform_qsv.h"
 #include "mainframe/media_probe.h"
 #include "mainframe/target_resolution.h"
+#include "platform/console.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
 #include "platform/process.h"
-
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -110,7 +108,8 @@ convert::BuildSettings settingsFrom(app::SettingsStore& store) {
 
 class ProgressView {
 public:
-    explicit ProgressView(std::string name) : name_(std::move(name)), tty_(::isatty(2) == 1) {}
+    explicit ProgressView(std::string name)
+        : name_(std::move(name)), tty_(platform::standardErrorIsTerminal()) {}
     void show(int percent) {
         if (percent == last_)
             return;
@@ -138,15 +137,6 @@ private:
 };
 
 enum class JobEnd { Done, Failed, Interrupted };
-
-bool interruptPending() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    timespec zero{};
-    return sigtimedwait(&set, nullptr, &zero) > 0;
-}
 
 // The job for the task's source kind, as the conversion queue makes it.
 std::unique_ptr<convert::CUtilTransform> makeJob(ConvertTask& task, platform::MessageQueue& queue,
@@ -198,7 +188,7 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
                 return 0;
             },
             100);
-        if (!end && interruptPending())
+        if (!end && platform::takeInterrupt())
             end = JobEnd::Interrupted;
     }
     view.end();
@@ -378,7 +368,7 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
                 return 0;
             },
             100);
-        if (!end && interruptPending())
+        if (!end && platform::takeInterrupt())
             end = JobEnd::Interrupted;
     }
     join.Stop();
@@ -407,11 +397,7 @@ int runConvert(const CliOptions& options) {
     }
     // Ctrl-C and SIGTERM are taken between messages (blocked before any thread starts,
     // so every thread inherits the mask; children get the default handling back).
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    platform::holdInterrupts();
 
     app::SettingsStore store;
     store.load();

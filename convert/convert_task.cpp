@@ -3,11 +3,10 @@
 #include "platform/process.h"
 #include "platform/time.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 namespace convert {
 
@@ -68,9 +67,9 @@ ConvertTask::ConvertTask(std::string path, ConvertMode task_mode, std::int32_t l
         source_kind = static_cast<std::int32_t>(SourceKind::Kux);
     if (source_ext == "qlv")
         source_kind = static_cast<std::int32_t>(SourceKind::Qlv);
-    struct stat st {};
-    if (::stat(source_path.c_str(), &st) == 0) {
-        file_size = static_cast<std::int64_t>(st.st_size);
+    std::error_code ec;
+    if (const auto bytes = std::filesystem::file_size(source_path, ec); !ec) {
+        file_size = static_cast<std::int64_t>(bytes);
         size_text = shortSizeText(file_size);
     }
     unique_id = makeUniqueId();

@@ -1,5 +1,7 @@
 #include "platform/folders.h"
 
+#include "platform/files.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -79,11 +81,9 @@ void deleteFilesIn(const fs::path& dir) {
 fs::path programDir() {
     if (const char* v = envOrNull("QUORIN_PROGRAM_DIR"))
         return fs::path(v);
+    fs::path exe = executablePath();
     std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return fs::current_path(ec);
-    return exe.parent_path();
+    return exe.empty() ? fs::current_path(ec) : exe.parent_path();
 }
 
 fs::path pluginDir() {

@@ -19,6 +19,7 @@
 #include "app/log.h"
 #include "app/settings_store.h"
 #include "app/skin_select.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -36,9 +37,7 @@ MainWindowFactory& mainWindowFactory() {
 }
 
 std::string ownExecutable() {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.string();
+    return platform::executablePath().string();
 }
 
 // A message box before any skin is open. Without a screen (offscreen platform)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/log.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 #include <fcntl.h>
@@ -93,7 +94,7 @@ TEST(FileLog, WriterThatFindsTheFileLockedLosesItsLine) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     app::fileLog("while locked");
-    EXPECT_FALSE(app::appendExclusive(log, "x"));
+    EXPECT_FALSE(platform::appendExclusive(log, "x"));
     ::close(fd);
     app::fileLog("after");
     auto lines = splitLines(readFile(log));

@@ -23,6 +23,7 @@
 #include "app/language.h"
 #include "app/settings_store.h"
 #include "app/version.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "ui/container.h"
 #include "ui/skin.h"
@@ -85,8 +86,8 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // In a build tree the program folder is <build>/bin, a few levels above us.
     if (!std::getenv("QUORIN_PROGRAM_DIR")) {
-        for (auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-             dir != dir.parent_path(); dir = dir.parent_path()) {
+        for (auto dir = platform::executablePath().parent_path(); dir != dir.parent_path();
+             dir = dir.parent_path()) {
             if (std::filesystem::exists(dir / "bin" / "skin")) {
                 setenv("QUORIN_PROGRAM_DIR", (dir / "bin").c_str(), 1);
                 break;

@@ -6,6 +6,8 @@
 #include <execinfo.h>
 #include <fcntl.h>
 #include <setjmp.h>
+#include <signal.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +19,11 @@
 #include <mutex>
 
 namespace app {
+
+struct FaultContext {
+    mcontext_t registers;
+};
+
 namespace {
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
@@ -244,8 +251,9 @@ struct AltStack {
 
 }  // namespace
 
-CSEHException::CSEHException(std::uint32_t code_, const ExceptionRecord& record_, const mcontext_t& context_)
-    : code(code_), record(record_), context(context_) {}
+CSEHException::CSEHException(std::uint32_t code_, const ExceptionRecord& record_,
+                             std::shared_ptr<const FaultContext> context_)
+    : code(code_), record(record_), context(std::move(context_)) {}
 
 const char* CSEHException::what() const noexcept {
     return "hardware fault in a guarded scope";
@@ -311,7 +319,8 @@ void runGuardedImpl(void (*fn)(void*), void* arg) {
     if (sigsetjmp(frame.jmp, 1) != 0) {
         // The handler already popped this frame.
         const FaultInfo& fault = t_fault;
-        throw CSEHException(fault.code, fault.record, fault.context);
+        throw CSEHException(fault.code, fault.record,
+                            std::make_shared<const FaultContext>(FaultContext{fault.context}));
     }
     t_top = &frame;
     try {
