@@ -36,13 +36,15 @@ function(quorin_add_module)
   endif()
 endfunction()
 
-# quorin_add_tests(<dir> LIBS targets... [ENV k=v...])
+# quorin_add_tests(<dir> LIBS targets... [DEPENDS targets...] [ENV k=v...])
 # Every test_*.cpp in <dir> becomes one GoogleTest binary. Each test runs with HOME,
 # XDG folders, TMPDIR and the data folder inside the build tree, so nothing escapes.
+# DEPENDS names build products the tests use (programs, skins, language files): they
+# are built before the tests, and a test fails rather than skips when one is missing.
 include(GoogleTest)
 find_package(GTest REQUIRED)
 function(quorin_add_tests)
-  cmake_parse_arguments(T "" "DIR" "LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "DIR" "LIBS;DEPENDS;ENV" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${T_DIR}/test_*.cpp)
   set(home ${CMAKE_BINARY_DIR}/testhome)
   file(MAKE_DIRECTORY ${home}/tmp)
@@ -60,6 +62,11 @@ function(quorin_add_tests)
     add_executable(${target} ${src})
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${target} PRIVATE ${T_LIBS} quorin_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+    foreach(dep IN LISTS T_DEPENDS)
+      if(TARGET ${dep})
+        add_dependencies(${target} ${dep})
+      endif()
+    endforeach()
     # The environment goes through `env` as the test launcher: a list passed as the
     # ENVIRONMENT property is split by gtest_discover_tests and only HOME would be set.
     set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")

@@ -33,11 +33,10 @@ protected:
     ScopedEnv debug_{"QUORIN_DEBUG", "1"};
 
     void SetUp() override {
-        if (!std::filesystem::exists(programPath()))
-            GTEST_SKIP() << "program not built";
-        if (!std::filesystem::exists(std::filesystem::path(QUORIN_TEST_PROGRAM_DIR) / "skin" /
-                                     "skin_en.skin"))
-            GTEST_SKIP() << "no packed skin";
+        ASSERT_TRUE(std::filesystem::exists(programPath())) << "the program is built before the tests";
+        ASSERT_TRUE(
+            std::filesystem::exists(std::filesystem::path(QUORIN_TEST_PROGRAM_DIR) / "skin" / "skin_en.skin"))
+            << "the skins are built before the tests";
     }
 
     std::unique_ptr<platform::Process> start(const std::string& name,
