@@ -86,15 +86,21 @@ Document load(const std::filesystem::path& file) {
     std::string data = ss.str();
     if (data.compare(0, 3, "\xEF\xBB\xBF") == 0)
         data.erase(0, 3);
+    // CRLF, LF and a lone CR each end a line, as in the Windows reader; a write keeps
+    // the file's own ending.
     if (data.find("\r\n") != std::string::npos)
         doc.eol = "\r\n";
+    else if (data.find('\r') != std::string::npos && data.find('\n') == std::string::npos)
+        doc.eol = "\r";
     std::size_t pos = 0;
     while (pos < data.size()) {
-        std::size_t nl = data.find('\n', pos);
-        std::size_t end = nl == std::string::npos ? data.size() : nl;
-        std::size_t text_end = (end > pos && data[end - 1] == '\r') ? end - 1 : end;
-        doc.lines.push_back(Line{data.substr(pos, text_end - pos)});
-        pos = nl == std::string::npos ? data.size() : nl + 1;
+        std::size_t end = data.find_first_of("\r\n", pos);
+        if (end == std::string::npos)
+            end = data.size();
+        doc.lines.push_back(Line{data.substr(pos, end - pos)});
+        pos = end;
+        if (pos < data.size())
+            pos += data.compare(pos, 2, "\r\n") == 0 ? 2 : 1;
     }
     for (auto& line : doc.lines)
         classify(line);
@@ -132,14 +138,27 @@ std::string_view unquote(std::string_view v) {
     return v;
 }
 
+// Bytes of the UTF-8 character at s[i]; a byte that starts no complete character
+// counts alone (it stands for one unit, as its replacement character would).
+std::size_t utf8Length(std::string_view s, std::size_t i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t len = (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    if (i + len > s.size())
+        return 1;
+    for (std::size_t k = 1; k < len; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 1;
+    return len;
+}
+
 // Cuts UTF-8 text to at most `units` UTF-16 code units, never inside a character.
+// Bytes that are no valid UTF-8 are kept.
 std::string cutToUtf16Units(std::string_view s, std::size_t units) {
     std::size_t used = 0, i = 0;
     while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+        std::size_t len = utf8Length(s, i);
         std::size_t need = len == 4 ? 2 : 1;
-        if (used + need > units || i + len > s.size())
+        if (used + need > units)
             break;
         used += need;
         i += len;
@@ -180,13 +199,15 @@ int getPrivateProfileInt(std::string_view section, std::string_view key, int def
                          const std::filesystem::path& file) {
     std::string text = getPrivateProfileString(section, key, "", file);
     std::string_view s = trim(text);
+    // An empty value reads as a missing one (the string call cannot tell them apart);
+    // a value that holds no number is 0.
+    if (s.empty())
+        return default_value;
     bool negative = false;
-    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+    if (s.front() == '-' || s.front() == '+') {
         negative = s.front() == '-';
         s.remove_prefix(1);
     }
-    if (s.empty() || s.front() < '0' || s.front() > '9')
-        return default_value;
     // Wraps at 32 bits as the Windows call does for over-long numbers.
     std::uint32_t n = 0;
     for (char c : s) {
@@ -201,6 +222,13 @@ int getPrivateProfileInt(std::string_view section, std::string_view key, int def
 
 bool writePrivateProfileString(std::string_view section, std::optional<std::string_view> key,
                                std::optional<std::string_view> value, const std::filesystem::path& file) {
+    // A line break would end the line early and write the rest as further keys or
+    // sections; there is no escape for it in the format.
+    auto breaksLine = [](std::optional<std::string_view> text) {
+        return text && text->find_first_of("\r\n") != std::string_view::npos;
+    };
+    if (breaksLine(section) || breaksLine(key) || breaksLine(value))
+        return false;
     std::lock_guard lock(g_write_mutex);
     Document doc = load(file);
     auto range = findSection(doc, section);

@@ -92,11 +92,12 @@ TEST_F(ProfileTest, IntegersTakeTheLeadingDecimalDigits) {
     EXPECT_EQ(getPrivateProfileInt("i", "plus", 5, ini), 7);
     EXPECT_EQ(getPrivateProfileInt("i", "trail", 5, ini), 12);
     EXPECT_EQ(getPrivateProfileInt("i", "spaced", 5, ini), 9);
-    EXPECT_EQ(getPrivateProfileInt("i", "word", 5, ini), 5);
+    // Present but no number: 0, not the default; empty reads as missing.
+    EXPECT_EQ(getPrivateProfileInt("i", "word", 5, ini), 0);
     EXPECT_EQ(getPrivateProfileInt("i", "empty", 5, ini), 5);
     EXPECT_EQ(getPrivateProfileInt("i", "hex", 5, ini), 0);
     EXPECT_EQ(getPrivateProfileInt("i", "quoted", 5, ini), 77);
-    EXPECT_EQ(getPrivateProfileInt("i", "sign", 5, ini), 5);
+    EXPECT_EQ(getPrivateProfileInt("i", "sign", 5, ini), 0);
     EXPECT_EQ(getPrivateProfileInt("i", "huge", 5, ini), 1);  // wraps at 32 bits
 }
 
@@ -144,6 +145,42 @@ TEST_F(ProfileTest, NoValueRemovesTheKeyAndNoKeyRemovesTheSection) {
     ASSERT_TRUE(writePrivateProfileString("A", "missing", std::nullopt, ini));
     ASSERT_TRUE(writePrivateProfileString("Z", std::nullopt, std::nullopt, ini));
     EXPECT_EQ(readFile(ini), "[A]\nj=2\n[C]\ny=2\n");
+}
+
+TEST_F(ProfileTest, LoneCarriageReturnsEndLinesAndWritesKeepThem) {
+    writeFile(ini, "[a]\rk=1\rj=2\r[b]\rk=3");
+    EXPECT_EQ(get("a", "k"), "1");
+    EXPECT_EQ(get("a", "j"), "2");
+    EXPECT_EQ(get("b", "k"), "3");
+    ASSERT_TRUE(writePrivateProfileString("a", "j", "4", ini));
+    EXPECT_EQ(readFile(ini), "[a]\rk=1\rj=4\r[b]\rk=3\r");
+    // Mixed endings: each one ends a line; CRLF wins for the writes.
+    writeFile(ini, "[m]\r\nx=1\ry=2\nz=3\r\n");
+    EXPECT_EQ(get("m", "y"), "2");
+    ASSERT_TRUE(writePrivateProfileString("m", "w", "0", ini));
+    EXPECT_EQ(readFile(ini), "[m]\r\nx=1\r\ny=2\r\nz=3\r\nw=0\r\n");
+}
+
+TEST_F(ProfileTest, LineBreaksInNamesOrValuesAreRefused) {
+    writeFile(ini, "[S]\nk=old\n");
+    for (const char* bad : {"v\n[Evil]\nx=1", "v\rother=2", "\n"}) {
+        EXPECT_FALSE(writePrivateProfileString("S", "k", bad, ini));
+        EXPECT_FALSE(writePrivateProfileString("S", bad, "v", ini));
+        EXPECT_FALSE(writePrivateProfileString(bad, "k", "v", ini));
+    }
+    EXPECT_EQ(readFile(ini), "[S]\nk=old\n");
+}
+
+TEST_F(ProfileTest, InvalidUtf8IsKeptAsItIs) {
+    writeFile(ini, "[u]\nend=Caf\xE9\nmid=a\xE9z\nlone=\x80\xFF\ncut=\xF0\x9F\x98\n");
+    EXPECT_EQ(get("u", "end"), "Caf\xE9");
+    EXPECT_EQ(get("u", "mid"), "a\xE9z");
+    EXPECT_EQ(get("u", "lone"), "\x80\xFF");
+    EXPECT_EQ(get("u", "cut"), "\xF0\x9F\x98");
+    // Each stray byte is one unit when values are cut.
+    EXPECT_EQ(getPrivateProfileString("u", "cut", "", ini, 3), "\xF0\x9F");
+    ASSERT_TRUE(writePrivateProfileString("u", "w", "x\xC3", ini));
+    EXPECT_EQ(get("u", "w"), "x\xC3");
 }
 
 TEST_F(ProfileTest, WriteFailsCleanlyWhenTheFolderIsMissing) {
