@@ -51,6 +51,31 @@ std::string utf16le(std::u16string_view text) {
     return bytes;
 }
 
+// A stream name the compound file keeps as it is: UTF-8 (the file stores UTF-16, so
+// anything else would come back changed), at most 31 UTF-16 units, none of the
+// characters the format reserves, no control characters (a NUL would cut it).
+bool validSectionName(const std::string& name) {
+    const std::u16string wide = utf8ToUtf16(name);
+    if (name.empty() || wide.size() > 31 || utf16ToUtf8(wide) != name)
+        return false;
+    for (char16_t c : wide)
+        if (c < 0x20 || c == '/' || c == '\\' || c == ':' || c == '!')
+            return false;
+    return true;
+}
+
+// Stream names of a compound file compare without case.
+bool sameStreamName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
 template <class T>
 struct GObjectRef {
     T* p = nullptr;
@@ -195,9 +220,13 @@ bool writeLanguageFile(const std::filesystem::path& file, const std::vector<Lang
         return false;
     };
     std::vector<std::string> streams;
-    for (const auto& section : sections) {
-        if (section.name.empty() || section.name.size() > 31 || section.name.find('/') != std::string::npos)
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const LanguageSection& section = sections[i];
+        if (!validSectionName(section.name))
             return fail("invalid section name \"" + section.name + "\"");
+        for (std::size_t j = 0; j < i; ++j)
+            if (sameStreamName(sections[j].name, section.name))
+                return fail("section " + section.name + " is there twice");
         for (const auto& [key, value] : section.entries) {
             if (key.empty() || key.find('=') != std::string::npos || key.find('\0') != std::string::npos)
                 return fail("invalid key \"" + key + "\" in section " + section.name);

@@ -5,6 +5,7 @@
 #include "app/settings_store.h"
 #include "convert/ffmpeg_tool.h"
 #include "convert/merge_join.h"
+#include "convert/merge_list.h"
 #include "convert/messages.h"
 #include "convert/util_transform.h"
 #include "convert/util_transform_kux.h"
@@ -309,6 +310,12 @@ int runShowCommand(const CliOptions& options) {
 // the output folder. The parts are deleted afterwards.
 int runMerge(const CliOptions& options, const fs::path& out_dir, platform::MessageQueue& queue,
              const convert::JobOptions& job_options) {
+    // The parts are named in ffmpeg's concat list, which cannot hold a line break.
+    if (const std::string work = platform::workDir().string(); !convert::concatListAccepts(work)) {
+        printError("the work folder " + work +
+                   " holds a line break, which a merge list cannot name; nothing was merged");
+        return 1;
+    }
     std::vector<std::unique_ptr<ConvertTask>> parts;
     auto removeParts = [&] {
         std::error_code ec;

@@ -3,8 +3,13 @@
 #include "convert/ffmpeg_tool.h"
 
 #include <fstream>
+#include <string_view>
 
 namespace convert {
+
+bool concatListAccepts(const std::string& path) {
+    return path.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+}
 
 std::string concatListLine(const std::string& path) {
     std::string line = "file '";
@@ -20,6 +25,9 @@ std::string concatListLine(const std::string& path) {
 }
 
 bool writeConcatList(const std::filesystem::path& list_path, const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs)
+        if (!concatListAccepts(input))
+            return false;
     std::ofstream out(list_path, std::ios::binary | std::ios::trunc);
     if (!out)
         return false;

@@ -9,6 +9,10 @@
 
 namespace ui {
 
+// No image or control comes near this; beyond it the edge and scale arithmetic of
+// painting would overflow, so such a rectangle counts as unparsable.
+static constexpr int kMaxImageCoordinate = 1 << 20;
+
 static QRect parseRect(const QString& text) {
     QStringList parts = text.split(',');
     if (parts.size() != 4)
@@ -17,7 +21,7 @@ static QRect parseRect(const QString& text) {
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         v[i] = parts[i].trimmed().toInt(&ok);
-        if (!ok)
+        if (!ok || v[i] < -kMaxImageCoordinate || v[i] > kMaxImageCoordinate)
             return {};
     }
     return QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1));

@@ -7,7 +7,7 @@
 //   corner='l,t,r,b'       nine-slice insets in image pixels: corners keep their size
 //   restype='fullpath'     `file` is a path on disk (covers, branding images)
 // Rectangles and corners are in layout units; images are drawn scaled to the
-// display scale.
+// display scale. A rectangle that is not four integers within +-1048576 is ignored.
 
 #include <QMargins>
 #include <QRect>

@@ -230,6 +230,27 @@ TEST(LanguageFile, WriterRefusesWhatTheReaderCannotHold) {
     EXPECT_FALSE(app::writeLanguageFile(dir / "x.dat", {{"Text", {{"a=b", "c"}}}}, &error));
     EXPECT_FALSE(fs::exists(dir / "x.dat"));
     EXPECT_FALSE(app::writeLanguageFile(dir / "missing" / "x.dat", {{"Text", {}}}, &error));
+    // Section names that the file could not give back as written: a NUL would cut
+    // "Te\0xt" to "Te", bytes that are no UTF-8 would change, and twins differing in
+    // case would be one stream.
+    for (std::string bad : {std::string("Te\0xt", 5), std::string("Te\xFFxt"), std::string("Te\xC3"),
+                            std::string("a/b"), std::string("a:b"), std::string(32, 'x')}) {
+        EXPECT_FALSE(app::writeLanguageFile(dir / "x.dat", {{bad, {{"k", "v"}}}}, &error)) << bad;
+        EXPECT_NE(error.find("invalid section name"), std::string::npos);
+    }
+    EXPECT_FALSE(
+        app::writeLanguageFile(dir / "x.dat", {{"Text", {{"k", "1"}}}, {"TEXT", {{"k", "2"}}}}, &error));
+    EXPECT_FALSE(fs::exists(dir / "x.dat"));
+    // Non-ASCII names of up to 31 UTF-16 units are kept.
+    std::string wide_name;
+    for (int i = 0; i < 31; ++i)
+        wide_name += "\xC3\xA9";
+    ASSERT_TRUE(
+        app::writeLanguageFile(dir / "x.dat", {{wide_name, {{"k", "v"}}}, {"Text", {{"k", "t"}}}}, &error))
+        << error;
+    auto stream = app::readLanguageStream(dir / "x.dat", wide_name);
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(app::findLanguageEntry(app::decodeLanguageStream(*stream), u"k"), u"v");
 }
 
 TEST(LanguageFile, ReplacedFileIsSeenAndGarbageGivesEmpty) {

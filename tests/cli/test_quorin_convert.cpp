@@ -176,6 +176,17 @@ TEST_F(CliTest, MergePreparesPartsAndJoinsThem) {
         EXPECT_EQ(e.path().filename().string().rfind("merge_", 0), std::string::npos) << e.path();
 }
 
+TEST_F(CliTest, MergeRefusesAWorkFolderTheListCannotName) {
+    const std::string src = (dir / "src.mp4").string();
+    const fs::path tmp = dir / "tmp\nfile 'x'";
+    fs::create_directories(tmp);
+    auto r = runTool({"env", "TMPDIR=" + tmp.string(), tool(), "convert", "--mode", "merge", "--output-dir",
+                      (dir / "out").string(), src, src});
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.output.find("holds a line break"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "out") && !fs::is_empty(dir / "out"));
+}
+
 TEST_F(CliTest, BrokenInputsFailAloneAndReadably) {
     testsupport::writeFile(dir / "zero.mp4", "");
     testsupport::writeFile(dir / "junk.mp4", std::string(5000, 'j'));

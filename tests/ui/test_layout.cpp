@@ -211,6 +211,17 @@ TEST(ImageStrings, ParseEveryModifier) {
     EXPECT_TRUE(ui::parseImageString("file = '/tmp/x y.png' restype='fullpath'").full_path);
     EXPECT_EQ(ui::parseImageString("images/plain.png").file, "images/plain.png");
     EXPECT_TRUE(ui::parseImageString("file='unterminated").empty());
+    // Extreme numbers are ignored like any unparsable rectangle, never wrapped.
+    for (const char* r : {"0,0,-2147483648,1", "-2147483648,-2147483648,2147483647,2147483647",
+                          "0,0,1048577,1", "0,0,99999999999,1"}) {
+        ui::ImageSpec big = ui::parseImageString(std::string("file='a.png' source='") + r + "' dest='" + r +
+                                                 "' corner='" + r + "'");
+        EXPECT_EQ(big.file, "a.png");
+        EXPECT_TRUE(big.source.isNull()) << r;
+        EXPECT_TRUE(big.dest.isNull()) << r;
+        EXPECT_TRUE(big.corner.isNull()) << r;
+    }
+    EXPECT_EQ(ui::parseImageString("file='a.png' source='0,0,1048576,1'").source.width(), 1048576);
 }
 
 TEST(ImageStrings, NineSliceKeepsCornersAndStretchesTheMiddle) {
