@@ -275,85 +275,77 @@ int computeMod(int a, int b) {
 }
 }  // namespace
 
-void Player::drawVisualisation(VideoState* is) {
-    if (!renderer_ || is->width <= 0 || is->height <= 0) {
-        return;
+// Where in the sample history the picture starts: behind the write position by what
+// the device still holds, and for waves at a rising zero crossing so the trace stands
+// still. While paused the last start is kept. Called with the sample mutex held.
+int Player::visualisationStart(VideoState* is, int nb_display_channels, int nb_freq) {
+    if (is->paused.load()) {
+        return is->last_i_start;
     }
-    int rdft_bits = 1;
-    while ((1 << rdft_bits) < 2 * is->height) {
-        rdft_bits++;
+    const bool waves = is->show_mode.load() == DisplayMode::Waves;
+    const int data_used = waves ? is->width : 2 * nb_freq;
+    int delay = is->audio_write_buf_size.load() / (2 * nb_display_channels);
+    if (const std::int64_t cb = audio_callback_time_.load()) {
+        const std::int64_t time_diff = av_gettime_relative() - cb;
+        delay -= static_cast<int>(time_diff * is->audio_tgt.freq / 1000000);
     }
+    delay = std::max(delay + 2 * data_used, data_used);
+    int i_start = computeMod(is->sample_array_index - delay * nb_display_channels, kSampleHistorySize);
+    if (waves) {
+        const int x = i_start;
+        int h = INT_MIN;
+        for (int i = 0; i < 1000; i += nb_display_channels) {
+            const int idx = (kSampleHistorySize + x - i) % kSampleHistorySize;
+            const int a = is->sample_array[idx];
+            const int b = is->sample_array[(idx + 4 * nb_display_channels) % kSampleHistorySize];
+            const int c = is->sample_array[(idx + 5 * nb_display_channels) % kSampleHistorySize];
+            const int d = is->sample_array[(idx + 9 * nb_display_channels) % kSampleHistorySize];
+            const int score = a - d;
+            if (h < score && (b ^ c) < 0) {
+                h = score;
+                i_start = idx;
+            }
+        }
+    }
+    is->last_i_start = i_start;
+    return i_start;
+}
+
+// One trace per channel, with a blue line between channels.
+void Player::drawWaves(VideoState* is, int i_start, int nb_display_channels) {
+    SDL_SetRenderDrawColor(renderer_, 255, 255, 255, 255);
+    const int h = is->height / nb_display_channels;
+    const int h2 = (h * 9) / 20;
+    for (int ch = 0; ch < nb_display_channels; ch++) {
+        int i = i_start + ch;
+        const int y1 = is->ytop + ch * h + (h / 2);
+        for (int x = 0; x < is->width; x++) {
+            const int y = (is->sample_array[i] * h2) >> 15;
+            if (y < 0) {
+                SDL_Rect r{is->xleft + x, y1, 1, -y};
+                SDL_RenderFillRect(renderer_, &r);
+            } else if (y > 0) {
+                SDL_Rect r{is->xleft + x, y1 - y, 1, y};
+                SDL_RenderFillRect(renderer_, &r);
+            }
+            i += nb_display_channels;
+            if (i >= kSampleHistorySize) {
+                i -= kSampleHistorySize;
+            }
+        }
+    }
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 255, 255);
+    for (int ch = 1; ch < nb_display_channels; ch++) {
+        SDL_Rect r{is->xleft, is->ytop + ch * h, is->width, 1};
+        SDL_RenderFillRect(renderer_, &r);
+    }
+}
+
+// One new column of the scrolling spectrum (at most two channels). The samples are
+// transformed under `lock`, which is released before the texture is written.
+void Player::drawSpectrum(VideoState* is, int i_start, int nb_display_channels, int rdft_bits,
+                          std::unique_lock<std::mutex>& lock) {
     const int nb_freq = 1 << (rdft_bits - 1);
-    const int nb_display_channels = is->audio_tgt.ch_layout.nb_channels;
-    if (nb_display_channels <= 0) {
-        return;
-    }
-    std::unique_lock lock(is->sample_mutex);
-    int i_start;
-    if (!is->paused.load()) {
-        const int data_used = is->show_mode.load() == DisplayMode::Waves ? is->width : 2 * nb_freq;
-        int n = 2 * nb_display_channels;
-        int delay = is->audio_write_buf_size.load() / n;
-        if (const std::int64_t cb = audio_callback_time_.load()) {
-            const std::int64_t time_diff = av_gettime_relative() - cb;
-            delay -= static_cast<int>(time_diff * is->audio_tgt.freq / 1000000);
-        }
-        delay += 2 * data_used;
-        if (delay < data_used) {
-            delay = data_used;
-        }
-        i_start = computeMod(is->sample_array_index - delay * nb_display_channels, kSampleHistorySize);
-        int x = i_start;
-        if (is->show_mode.load() == DisplayMode::Waves) {
-            int h = INT_MIN;
-            for (int i = 0; i < 1000; i += nb_display_channels) {
-                const int idx = (kSampleHistorySize + x - i) % kSampleHistorySize;
-                const int a = is->sample_array[idx];
-                const int b = is->sample_array[(idx + 4 * nb_display_channels) % kSampleHistorySize];
-                const int c = is->sample_array[(idx + 5 * nb_display_channels) % kSampleHistorySize];
-                const int d = is->sample_array[(idx + 9 * nb_display_channels) % kSampleHistorySize];
-                const int score = a - d;
-                if (h < score && (b ^ c) < 0) {
-                    h = score;
-                    i_start = idx;
-                }
-            }
-        }
-        is->last_i_start = i_start;
-    } else {
-        i_start = is->last_i_start;
-    }
-
-    if (is->show_mode.load() == DisplayMode::Waves) {
-        SDL_SetRenderDrawColor(renderer_, 255, 255, 255, 255);
-        const int h = is->height / nb_display_channels;
-        const int h2 = (h * 9) / 20;
-        for (int ch = 0; ch < nb_display_channels; ch++) {
-            int i = i_start + ch;
-            const int y1 = is->ytop + ch * h + (h / 2);
-            for (int x = 0; x < is->width; x++) {
-                const int y = (is->sample_array[i] * h2) >> 15;
-                if (y < 0) {
-                    SDL_Rect r{is->xleft + x, y1, 1, -y};
-                    SDL_RenderFillRect(renderer_, &r);
-                } else if (y > 0) {
-                    SDL_Rect r{is->xleft + x, y1 - y, 1, y};
-                    SDL_RenderFillRect(renderer_, &r);
-                }
-                i += nb_display_channels;
-                if (i >= kSampleHistorySize) {
-                    i -= kSampleHistorySize;
-                }
-            }
-        }
-        SDL_SetRenderDrawColor(renderer_, 0, 0, 255, 255);
-        for (int ch = 1; ch < nb_display_channels; ch++) {
-            SDL_Rect r{is->xleft, is->ytop + ch * h, is->width, 1};
-            SDL_RenderFillRect(renderer_, &r);
-        }
-        return;
-    }
-
     if (!reallocTexture(&is->vis_texture, SDL_PIXELFORMAT_ARGB8888, is->width, is->height, SDL_BLENDMODE_NONE,
                         true)) {
         return;
@@ -416,6 +408,27 @@ void Player::drawVisualisation(VideoState* is) {
     SDL_RenderCopy(renderer_, is->vis_texture, nullptr, nullptr);
     if (!is->paused.load()) {
         is->xpos++;
+    }
+}
+
+void Player::drawVisualisation(VideoState* is) {
+    if (!renderer_ || is->width <= 0 || is->height <= 0) {
+        return;
+    }
+    int rdft_bits = 1;
+    while ((1 << rdft_bits) < 2 * is->height) {
+        rdft_bits++;
+    }
+    const int nb_display_channels = is->audio_tgt.ch_layout.nb_channels;
+    if (nb_display_channels <= 0) {
+        return;
+    }
+    std::unique_lock lock(is->sample_mutex);
+    const int i_start = visualisationStart(is, nb_display_channels, 1 << (rdft_bits - 1));
+    if (is->show_mode.load() == DisplayMode::Waves) {
+        drawWaves(is, i_start, nb_display_channels);
+    } else {
+        drawSpectrum(is, i_start, nb_display_channels, rdft_bits, lock);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "player/audio_device.h"
@@ -17,6 +18,10 @@
 #include "player/video_state.h"
 
 namespace player {
+
+// The core's own SDL event: the reader could not open the file (the command loop
+// drops it, so the display stays black and the host stays in charge).
+inline constexpr Uint32 kOpenFailedEvent = SDL_USEREVENT + 2;
 
 class Player {
 public:
@@ -50,6 +55,19 @@ private:
     // Reader and decoders (player_reader.cpp, player_decoders.cpp).
     static int readThreadEntry(void* arg);
     int readThread(VideoState* is);
+    struct StreamChoice {
+        int video = -1, audio = -1, subtitle = -1;
+    };
+    AVFormatContext* openInput(VideoState* is);
+    StreamChoice chooseStreams(AVFormatContext* ic) const;
+    bool openStreams(VideoState* is, const StreamChoice& choice);
+    void followPause(VideoState* is);
+    void applyPendingSeek(VideoState* is);
+    void queueAttachedPicture(VideoState* is);
+    bool queuesFull(const VideoState* is) const;
+    bool playedToTheEnd(const VideoState* is) const;
+    void markEndOfInput(VideoState* is);
+    void routePacket(VideoState* is, AVPacket* pkt);
     int streamComponentOpen(VideoState* is, int stream_index);
     void streamComponentClose(VideoState* is, int stream_index);
     bool streamHasEnoughPackets(const AVStream* st, int stream_id, const PacketFifo& q) const;
@@ -76,9 +94,16 @@ private:
     int synchronizeAudio(VideoState* is, int nb_samples);
     void updateSampleDisplay(VideoState* is, const std::int16_t* samples, int samples_size);
     void drawVisualisation(VideoState* is);
+    int visualisationStart(VideoState* is, int nb_display_channels, int nb_freq);
+    void drawWaves(VideoState* is, int i_start, int nb_display_channels);
+    void drawSpectrum(VideoState* is, int i_start, int nb_display_channels, int rdft_bits,
+                      std::unique_lock<std::mutex>& lock);
 
     // Video output (video_output.cpp).
     void videoRefresh(VideoState* is, double* remaining_time);
+    void refreshVisualisation(VideoState* is, double* remaining_time);
+    bool advancePicture(VideoState* is, double* remaining_time, double* shown_pts);
+    void retireSubtitles(VideoState* is);
     void videoDisplay(VideoState* is);
     void videoImageDisplay(VideoState* is);
     bool uploadTexture(VideoState* is, SDL_Texture** tex, AVFrame* frame);

@@ -14,6 +14,8 @@ namespace player {
 
 namespace {
 
+using StreamQueue = std::pair<int, PacketFifo*>;
+
 int decodeInterruptCb(void* ctx) {
     return static_cast<VideoState*>(ctx)->abort_request.load() ? 1 : 0;
 }
@@ -43,38 +45,12 @@ bool Player::streamHasEnoughPackets(const AVStream* st, int stream_id, const Pac
            (q.packets() > kMinFrames && (!q.duration() || av_q2d(st->time_base) * q.duration() > 1.0));
 }
 
-int Player::readThread(VideoState* is) {
-    std::mutex& wait_mutex = is->continue_read.mutex;
-    AVFormatContext* ic = nullptr;
-    int ret = 0;
-    int st_index[AVMEDIA_TYPE_NB];
-    std::memset(st_index, -1, sizeof(st_index));
-    AVPacket* pkt = av_packet_alloc();
-    if (!pkt) {
-        av_log(nullptr, AV_LOG_FATAL, "Could not allocate packet.\n");
-        return AVERROR(ENOMEM);
-    }
-    is->eof.store(false);
-
-    auto finish = [&](int result) {
-        if (ic && !is->ic) {
-            avformat_close_input(&ic);
-        }
-        av_packet_free(&pkt);
-        if (result != 0) {
-            // The command loop drops this event: a failed open leaves a black display.
-            SDL_Event event{};
-            event.type = SDL_USEREVENT + 2;
-            event.user.data1 = is;
-            SDL_PushEvent(&event);
-        }
-        return 0;
-    };
-
-    ic = avformat_alloc_context();
+// Opens the input and reads its stream parameters; null (logged) when that fails.
+AVFormatContext* Player::openInput(VideoState* is) {
+    AVFormatContext* ic = avformat_alloc_context();
     if (!ic) {
         av_log(nullptr, AV_LOG_FATAL, "Could not allocate context.\n");
-        return finish(AVERROR(ENOMEM));
+        return nullptr;
     }
     ic->interrupt_callback.callback = decodeInterruptCb;
     ic->interrupt_callback.opaque = is;
@@ -89,50 +65,60 @@ int Player::readThread(VideoState* is) {
         }
         av_log(nullptr, AV_LOG_ERROR, "%s: %s\n", is->filename.c_str(), buf);
         av_dict_free(&format_opts);
-        return finish(-1);
+        return nullptr;  // avformat_open_input freed the context
     }
-    if (const AVDictionaryEntry* t = av_dict_get(format_opts, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
-        av_log(nullptr, AV_LOG_ERROR, "Option %s not found.\n", t->key);
-        av_dict_free(&format_opts);
-        return finish(AVERROR_OPTION_NOT_FOUND);
+    const AVDictionaryEntry* unknown = av_dict_get(format_opts, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+    if (unknown) {
+        av_log(nullptr, AV_LOG_ERROR, "Option %s not found.\n", unknown->key);
     }
     av_dict_free(&format_opts);
-
+    if (unknown) {
+        avformat_close_input(&ic);
+        return nullptr;
+    }
     if (opt_.generate_pts) {
         ic->flags |= AVFMT_FLAG_GENPTS;
     }
     av_format_inject_global_side_data(ic);
-    if (opt_.find_stream_info) {
-        if (avformat_find_stream_info(ic, nullptr) < 0) {
-            av_log(nullptr, AV_LOG_WARNING, "%s: could not find codec parameters\n", is->filename.c_str());
-            return finish(-1);
-        }
+    if (opt_.find_stream_info && avformat_find_stream_info(ic, nullptr) < 0) {
+        av_log(nullptr, AV_LOG_WARNING, "%s: could not find codec parameters\n", is->filename.c_str());
+        avformat_close_input(&ic);
+        return nullptr;
     }
     if (ic->pb) {
         ic->pb->eof_reached = 0;
     }
     is->max_frame_duration.store((ic->iformat->flags & AVFMT_TS_DISCONT) ? 10.0 : 3600.0);
-
     is->realtime.store(isRealtime(ic));
     if (opt_.show_status) {
         av_dump_format(ic, 0, is->filename.c_str(), 0);
     }
+    return ic;
+}
+
+// The best video, audio and subtitle streams (each -1 when none or disabled); every
+// other stream is discarded.
+Player::StreamChoice Player::chooseStreams(AVFormatContext* ic) const {
+    StreamChoice c;
     for (unsigned i = 0; i < ic->nb_streams; i++) {
         ic->streams[i]->discard = AVDISCARD_ALL;
     }
     if (!opt_.video_disable) {
-        st_index[AVMEDIA_TYPE_VIDEO] = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        c.video = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     }
     if (!opt_.audio_disable) {
-        st_index[AVMEDIA_TYPE_AUDIO] =
-            av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, st_index[AVMEDIA_TYPE_VIDEO], nullptr, 0);
+        c.audio = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, c.video, nullptr, 0);
     }
     if (!opt_.video_disable && !opt_.subtitle_disable) {
-        st_index[AVMEDIA_TYPE_SUBTITLE] = av_find_best_stream(
-            ic, AVMEDIA_TYPE_SUBTITLE, -1,
-            st_index[AVMEDIA_TYPE_AUDIO] >= 0 ? st_index[AVMEDIA_TYPE_AUDIO] : st_index[AVMEDIA_TYPE_VIDEO],
-            nullptr, 0);
+        c.subtitle =
+            av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, -1, c.audio >= 0 ? c.audio : c.video, nullptr, 0);
     }
+    return c;
+}
+
+// Opens the decoders of the chosen streams; false when neither sound nor picture opened.
+bool Player::openStreams(VideoState* is, const StreamChoice& choice) {
+    AVFormatContext* ic = is->ic;
     // The file's title names the window when the host gave none.
     if (const AVDictionaryEntry* t = av_dict_get(ic->metadata, "title", nullptr, 0)) {
         if (window_title_.empty()) {
@@ -141,121 +127,195 @@ int Player::readThread(VideoState* is) {
             window_title_ = buf;
         }
     }
-    is->ic = ic;
-
-    if (st_index[AVMEDIA_TYPE_VIDEO] >= 0) {
-        AVStream* st = ic->streams[st_index[AVMEDIA_TYPE_VIDEO]];
-        AVCodecParameters* par = st->codecpar;
+    if (choice.video >= 0) {
+        AVStream* st = ic->streams[choice.video];
         AVRational sar = av_guess_sample_aspect_ratio(ic, st, nullptr);
-        if (par->width) {
-            setDefaultWindowSize(par->width, par->height, sar);
+        if (st->codecpar->width) {
+            setDefaultWindowSize(st->codecpar->width, st->codecpar->height, sar);
         }
     }
-    if (st_index[AVMEDIA_TYPE_AUDIO] >= 0) {
-        streamComponentOpen(is, st_index[AVMEDIA_TYPE_AUDIO]);
+    if (choice.audio >= 0) {
+        streamComponentOpen(is, choice.audio);
     }
     int video_ret = -1;
-    if (st_index[AVMEDIA_TYPE_VIDEO] >= 0) {
-        video_ret = streamComponentOpen(is, st_index[AVMEDIA_TYPE_VIDEO]);
+    if (choice.video >= 0) {
+        video_ret = streamComponentOpen(is, choice.video);
     }
     if (is->show_mode.load() == DisplayMode::None) {
         is->show_mode.store(video_ret >= 0 ? DisplayMode::Video : DisplayMode::Spectrum);
     }
-    if (st_index[AVMEDIA_TYPE_SUBTITLE] >= 0) {
-        streamComponentOpen(is, st_index[AVMEDIA_TYPE_SUBTITLE]);
+    if (choice.subtitle >= 0) {
+        streamComponentOpen(is, choice.subtitle);
     }
     if (is->video_stream < 0 && is->audio_stream < 0) {
         av_log(nullptr, AV_LOG_FATAL, "Failed to open file '%s' or configure filtergraph\n",
                is->filename.c_str());
-        return finish(-1);
+        return false;
     }
-    int infinite_buffer = opt_.infinite_buffer;
-    if (infinite_buffer < 0 && is->realtime.load()) {
-        infinite_buffer = 1;
+    return true;
+}
+
+// Pauses or resumes a network input with the player.
+void Player::followPause(VideoState* is) {
+    const bool paused = is->paused.load();
+    if (paused == is->last_paused) {
+        return;
     }
+    is->last_paused = paused;
+    if (paused) {
+        is->read_pause_return = av_read_pause(is->ic);
+    } else {
+        av_read_play(is->ic);
+    }
+}
 
-    for (;;) {
-        if (is->abort_request.load()) {
-            break;
+// Carries out a pending seek: the queues restart behind a flush marker and the
+// external clock jumps to the target.
+void Player::applyPendingSeek(VideoState* is) {
+    std::int64_t seek_target = 0, seek_rel = 0;
+    int seek_flags = 0;
+    {
+        std::lock_guard lock(is->seek_mutex);
+        if (!is->seek_req) {
+            return;
         }
-        const bool paused = is->paused.load();
-        if (paused != is->last_paused) {
-            is->last_paused = paused;
-            if (paused) {
-                is->read_pause_return = av_read_pause(ic);
-            } else {
-                av_read_play(ic);
+        seek_target = is->seek_pos;
+        seek_rel = is->seek_rel;
+        seek_flags = is->seek_flags;
+        is->seek_req = false;
+    }
+    const std::int64_t seek_min = seek_rel > 0 ? seek_target - seek_rel + 2 : INT64_MIN;
+    const std::int64_t seek_max = seek_rel < 0 ? seek_target - seek_rel - 2 : INT64_MAX;
+    if (avformat_seek_file(is->ic, -1, seek_min, seek_target, seek_max, seek_flags) < 0) {
+        av_log(nullptr, AV_LOG_ERROR, "%s: error while seeking\n", is->ic->url);
+    } else {
+        for (auto [stream, queue] : {StreamQueue{is->audio_stream.load(), &is->audioq},
+                                     StreamQueue{is->subtitle_stream.load(), &is->subtitleq},
+                                     StreamQueue{is->video_stream.load(), &is->videoq}}) {
+            if (stream >= 0) {
+                queue->flush();
+                queue->put(flushPacket());
             }
         }
-        bool seek_req;
-        std::int64_t seek_target = 0, seek_rel = 0;
-        int seek_flags = 0;
-        {
-            std::lock_guard lock(is->seek_mutex);
-            seek_req = is->seek_req;
-            seek_target = is->seek_pos;
-            seek_rel = is->seek_rel;
-            seek_flags = is->seek_flags;
-            is->seek_req = false;
-        }
-        if (seek_req) {
-            const std::int64_t seek_min = seek_rel > 0 ? seek_target - seek_rel + 2 : INT64_MIN;
-            const std::int64_t seek_max = seek_rel < 0 ? seek_target - seek_rel - 2 : INT64_MAX;
-            ret = avformat_seek_file(ic, -1, seek_min, seek_target, seek_max, seek_flags);
-            if (ret < 0) {
-                av_log(nullptr, AV_LOG_ERROR, "%s: error while seeking\n", ic->url);
-            } else {
-                if (is->audio_stream >= 0) {
-                    is->audioq.flush();
-                    is->audioq.put(flushPacket());
-                }
-                if (is->subtitle_stream >= 0) {
-                    is->subtitleq.flush();
-                    is->subtitleq.put(flushPacket());
-                }
-                if (is->video_stream >= 0) {
-                    is->videoq.flush();
-                    is->videoq.put(flushPacket());
-                }
-                if (seek_flags & AVSEEK_FLAG_BYTE) {
-                    is->extclk.set(NAN, 0);
-                } else {
-                    is->extclk.set(seek_target / 1000000.0, 0);
-                }
-                shared_.seeks.fetch_add(1);
-            }
-            is->queue_attachments_req.store(true);
-            is->eof.store(false);
-            if (is->paused.load()) {
-                is->step_request.store(true);
-            }
-        }
-        if (is->queue_attachments_req.exchange(false)) {
-            if (is->video_st && (is->video_st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-                AVPacket* copy = av_packet_alloc();
-                if (copy && av_packet_ref(copy, &is->video_st->attached_pic) >= 0) {
-                    if (is->videoq.put(copy) < 0) {
-                        av_packet_unref(copy);
-                    }
-                    is->videoq.putEmpty(is->video_stream);
-                }
-                av_packet_free(&copy);
-            }
-        }
+        is->extclk.set((seek_flags & AVSEEK_FLAG_BYTE) ? NAN : seek_target / 1000000.0, 0);
+        shared_.seeks.fetch_add(1);
+    }
+    is->queue_attachments_req.store(true);
+    is->eof.store(false);
+    if (is->paused.load()) {
+        is->step_request.store(true);
+    }
+}
 
-        if (infinite_buffer < 1 &&
-            (is->audioq.bytes() + is->videoq.bytes() + is->subtitleq.bytes() > kMaxQueueBytes ||
-             (streamHasEnoughPackets(is->audio_st, is->audio_stream, is->audioq) &&
-              streamHasEnoughPackets(is->video_st, is->video_stream, is->videoq) &&
-              streamHasEnoughPackets(is->subtitle_st, is->subtitle_stream, is->subtitleq)))) {
+// Queues the attached picture (cover art) again after an open or a seek.
+void Player::queueAttachedPicture(VideoState* is) {
+    if (!is->queue_attachments_req.exchange(false) || !is->video_st ||
+        !(is->video_st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+        return;
+    }
+    AVPacket* copy = av_packet_alloc();
+    if (copy && av_packet_ref(copy, &is->video_st->attached_pic) >= 0) {
+        if (is->videoq.put(copy) < 0) {
+            av_packet_unref(copy);
+        }
+        is->videoq.putEmpty(is->video_stream);
+    }
+    av_packet_free(&copy);
+}
+
+bool Player::queuesFull(const VideoState* is) const {
+    return is->audioq.bytes() + is->videoq.bytes() + is->subtitleq.bytes() > kMaxQueueBytes ||
+           (streamHasEnoughPackets(is->audio_st, is->audio_stream, is->audioq) &&
+            streamHasEnoughPackets(is->video_st, is->video_stream, is->videoq) &&
+            streamHasEnoughPackets(is->subtitle_st, is->subtitle_stream, is->subtitleq));
+}
+
+bool Player::playedToTheEnd(const VideoState* is) const {
+    return !is->paused.load() &&
+           (!is->audio_st ||
+            (is->auddec.finished.load() == is->audioq.serial() && is->sampq.remaining() == 0)) &&
+           (!is->video_st ||
+            (is->viddec.finished.load() == is->videoq.serial() && is->pictq.remaining() == 0));
+}
+
+// The end of the input: every open stream's queue gets its end marker, once.
+void Player::markEndOfInput(VideoState* is) {
+    if (is->eof.load()) {
+        return;
+    }
+    for (auto [stream, queue] : {StreamQueue{is->video_stream.load(), &is->videoq},
+                                 StreamQueue{is->audio_stream.load(), &is->audioq},
+                                 StreamQueue{is->subtitle_stream.load(), &is->subtitleq}}) {
+        if (stream >= 0) {
+            queue->putEmpty(stream);
+            shared_.eof_markers.fetch_add(1);
+        }
+    }
+    is->eof.store(true);
+}
+
+// Hands a packet to the queue of its stream; packets of other streams are dropped.
+void Player::routePacket(VideoState* is, AVPacket* pkt) {
+    PacketFifo* queue = nullptr;
+    if (pkt->stream_index == is->audio_stream) {
+        queue = &is->audioq;
+    } else if (pkt->stream_index == is->video_stream &&
+               !(is->video_st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+        queue = &is->videoq;
+    } else if (pkt->stream_index == is->subtitle_stream) {
+        queue = &is->subtitleq;
+    }
+    if (!queue || queue->put(pkt) < 0) {
+        av_packet_unref(pkt);
+    }
+}
+
+int Player::readThread(VideoState* is) {
+    std::mutex& wait_mutex = is->continue_read.mutex;
+    AVPacket* pkt = av_packet_alloc();
+    if (!pkt) {
+        av_log(nullptr, AV_LOG_FATAL, "Could not allocate packet.\n");
+        return AVERROR(ENOMEM);
+    }
+    is->eof.store(false);
+    AVFormatContext* ic = nullptr;
+
+    auto finish = [&](bool failed) {
+        if (ic && !is->ic) {
+            avformat_close_input(&ic);
+        }
+        av_packet_free(&pkt);
+        if (failed) {
+            // The command loop drops this event: a failed open leaves a black display.
+            SDL_Event event{};
+            event.type = kOpenFailedEvent;
+            event.user.data1 = is;
+            SDL_PushEvent(&event);
+        }
+        return 0;
+    };
+
+    ic = openInput(is);
+    if (!ic) {
+        return finish(true);
+    }
+    const StreamChoice choice = chooseStreams(ic);
+    is->ic = ic;
+    if (!openStreams(is, choice)) {
+        return finish(true);
+    }
+    const bool infinite_buffer =
+        opt_.infinite_buffer >= 1 || (opt_.infinite_buffer < 0 && is->realtime.load());
+
+    while (!is->abort_request.load()) {
+        followPause(is);
+        applyPendingSeek(is);
+        queueAttachedPicture(is);
+        if (!infinite_buffer && queuesFull(is)) {
             waitContinue(is, wait_mutex);
             continue;
         }
-        if (!is->paused.load() &&
-            (!is->audio_st ||
-             (is->auddec.finished.load() == is->audioq.serial() && is->sampq.remaining() == 0)) &&
-            (!is->video_st ||
-             (is->viddec.finished.load() == is->videoq.serial() && is->pictq.remaining() == 0))) {
+        if (playedToTheEnd(is)) {
             if (opt_.loop != 1 && (!opt_.loop || --opt_.loop)) {
                 std::lock_guard lock(is->seek_mutex);
                 is->seek_pos = 0;
@@ -263,25 +323,13 @@ int Player::readThread(VideoState* is) {
                 is->seek_flags &= ~AVSEEK_FLAG_BYTE;
                 is->seek_req = true;
             } else if (opt_.autoexit) {
-                return finish(AVERROR_EOF);
+                return finish(true);
             }
         }
-        ret = av_read_frame(ic, pkt);
+        const int ret = av_read_frame(ic, pkt);
         if (ret < 0) {
-            if ((ret == AVERROR_EOF || avio_feof(ic->pb)) && !is->eof.load()) {
-                if (is->video_stream >= 0) {
-                    is->videoq.putEmpty(is->video_stream);
-                    shared_.eof_markers.fetch_add(1);
-                }
-                if (is->audio_stream >= 0) {
-                    is->audioq.putEmpty(is->audio_stream);
-                    shared_.eof_markers.fetch_add(1);
-                }
-                if (is->subtitle_stream >= 0) {
-                    is->subtitleq.putEmpty(is->subtitle_stream);
-                    shared_.eof_markers.fetch_add(1);
-                }
-                is->eof.store(true);
+            if (ret == AVERROR_EOF || avio_feof(ic->pb)) {
+                markEndOfInput(is);
             }
             if (ic->pb && ic->pb->error) {
                 break;
@@ -290,24 +338,9 @@ int Player::readThread(VideoState* is) {
             continue;
         }
         is->eof.store(false);
-        if (pkt->stream_index == is->audio_stream) {
-            if (is->audioq.put(pkt) < 0) {
-                av_packet_unref(pkt);
-            }
-        } else if (pkt->stream_index == is->video_stream &&
-                   !(is->video_st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-            if (is->videoq.put(pkt) < 0) {
-                av_packet_unref(pkt);
-            }
-        } else if (pkt->stream_index == is->subtitle_stream) {
-            if (is->subtitleq.put(pkt) < 0) {
-                av_packet_unref(pkt);
-            }
-        } else {
-            av_packet_unref(pkt);
-        }
+        routePacket(is, pkt);
     }
-    return finish(0);
+    return finish(false);
 }
 
 int Player::streamComponentOpen(VideoState* is, int stream_index) {

@@ -288,118 +288,126 @@ void Player::noteAvDiff(VideoState* is, double picture_pts) {
     shared_.av_samples.fetch_add(1);
 }
 
+// Audio-only display: a new visualisation frame every rdft period.
+void Player::refreshVisualisation(VideoState* is, double* remaining_time) {
+    const double time = wallSeconds();
+    if (is->force_refresh.load() || is->last_vis_time + opt_.rdft_period_s < time) {
+        videoDisplay(is);
+        is->last_vis_time = time;
+    }
+    *remaining_time = std::min(*remaining_time, is->last_vis_time + opt_.rdft_period_s - time);
+}
+
+// Drops the subtitles whose time is over (or of an old serial) and blanks what they
+// left in the subtitle texture.
+void Player::retireSubtitles(VideoState* is) {
+    while (is->subpq.remaining() > 0) {
+        RingSlot* sp = is->subpq.peek();
+        RingSlot* sp2 = is->subpq.remaining() > 1 ? is->subpq.peekNext() : nullptr;
+        const double vpts = is->vidclk.pts();
+        if (sp->serial == is->subtitleq.serial() &&
+            vpts <= (sp->pts + static_cast<float>(sp->sub.end_display_time) / 1000) &&
+            !(sp2 && vpts > (sp2->pts + static_cast<float>(sp2->sub.start_display_time) / 1000))) {
+            return;
+        }
+        if (sp->uploaded && is->sub_texture) {
+            for (unsigned i = 0; i < sp->sub.num_rects; i++) {
+                const AVSubtitleRect* sub_rect = sp->sub.rects[i];
+                SDL_Rect r{sub_rect->x, sub_rect->y, sub_rect->w, sub_rect->h};
+                std::uint8_t* pixels;
+                int pitch;
+                if (r.w > 0 && r.h > 0 &&
+                    !SDL_LockTexture(is->sub_texture, &r, reinterpret_cast<void**>(&pixels), &pitch)) {
+                    for (int j = 0; j < sub_rect->h; j++, pixels += pitch) {
+                        std::memset(pixels, 0, static_cast<std::size_t>(sub_rect->w) << 2);
+                    }
+                    SDL_UnlockTexture(is->sub_texture);
+                }
+            }
+        }
+        is->subpq.next();
+    }
+}
+
+// Moves the picture queue on to the picture due now: skips pictures of an old serial,
+// waits (shortening *remaining_time) while the current one is not due, drops late
+// ones when frame dropping is on. True with its time in *shown_pts when a new
+// picture is to be shown.
+bool Player::advancePicture(VideoState* is, double* remaining_time, double* shown_pts) {
+    const double max_frame_duration = is->max_frame_duration.load();
+    while (is->pictq.remaining() > 0) {
+        RingSlot* lastvp = is->pictq.peekLast();
+        RingSlot* vp = is->pictq.peek();
+        if (vp->serial != is->videoq.serial()) {
+            is->pictq.next();
+            continue;
+        }
+        if (lastvp->serial != vp->serial) {
+            is->frame_timer = wallSeconds();
+        }
+        if (is->paused.load()) {
+            return false;
+        }
+        const double last_duration = pictureDuration(lastvp->serial, lastvp->pts, lastvp->duration,
+                                                     vp->serial, vp->pts, max_frame_duration);
+        double diff = NAN;
+        if (masterSyncType(is) != SyncMaster::Video) {
+            diff = is->vidclk.get() - masterClock(is);
+        }
+        const double delay = targetDelay(last_duration, diff, max_frame_duration);
+        av_log(nullptr, AV_LOG_TRACE, "video: delay=%0.3f A-V=%f\n", delay, -diff);
+
+        const double time = wallSeconds();
+        if (time < is->frame_timer + delay) {
+            *remaining_time = std::min(is->frame_timer + delay - time, *remaining_time);
+            return false;
+        }
+        is->frame_timer += delay;
+        if (delay > 0 && time - is->frame_timer > kSyncThresholdMax) {
+            is->frame_timer = time;
+        }
+        {
+            std::lock_guard lock(is->pictq.mutex());
+            if (!std::isnan(vp->pts)) {
+                is->vidclk.set(vp->pts, vp->serial);
+                is->extclk.syncToSlave(is->vidclk);
+            }
+        }
+        if (is->pictq.remaining() > 1) {
+            RingSlot* nextvp = is->pictq.peekNext();
+            const double duration = pictureDuration(vp->serial, vp->pts, vp->duration, nextvp->serial,
+                                                    nextvp->pts, max_frame_duration);
+            if (!is->step &&
+                (opt_.framedrop > 0 || (opt_.framedrop && masterSyncType(is) != SyncMaster::Video)) &&
+                time > is->frame_timer + duration) {
+                shared_.late_drops.fetch_add(1);
+                is->pictq.next();
+                continue;
+            }
+        }
+        if (is->subtitle_stream >= 0) {
+            retireSubtitles(is);
+        }
+        is->pictq.next();
+        is->force_refresh.store(true);
+        *shown_pts = vp->pts;
+        if (is->step && !is->paused.load()) {
+            togglePause(is);
+        }
+        return true;
+    }
+    return false;
+}
+
 void Player::videoRefresh(VideoState* is, double* remaining_time) {
     if (!is->paused.load() && masterSyncType(is) == SyncMaster::External && is->realtime.load()) {
         checkExternalClockSpeed(is);
     }
     if (!opt_.display_disable && is->show_mode.load() != DisplayMode::Video && is->audio_stream >= 0) {
-        const double time = wallSeconds();
-        if (is->force_refresh.load() || is->last_vis_time + opt_.rdft_period_s < time) {
-            videoDisplay(is);
-            is->last_vis_time = time;
-        }
-        *remaining_time = std::min(*remaining_time, is->last_vis_time + opt_.rdft_period_s - time);
+        refreshVisualisation(is, remaining_time);
     }
-
     double shown_pts = NAN;
-    bool new_picture = false;
-    if (is->video_stream >= 0) {
-        const double max_frame_duration = is->max_frame_duration.load();
-        for (;;) {
-            if (is->pictq.remaining() == 0) {
-                break;
-            }
-            RingSlot* lastvp = is->pictq.peekLast();
-            RingSlot* vp = is->pictq.peek();
-            if (vp->serial != is->videoq.serial()) {
-                is->pictq.next();
-                continue;
-            }
-            if (lastvp->serial != vp->serial) {
-                is->frame_timer = wallSeconds();
-            }
-            if (is->paused.load()) {
-                break;
-            }
-            const double last_duration = pictureDuration(lastvp->serial, lastvp->pts, lastvp->duration,
-                                                         vp->serial, vp->pts, max_frame_duration);
-            double diff = NAN;
-            if (masterSyncType(is) != SyncMaster::Video) {
-                diff = is->vidclk.get() - masterClock(is);
-            }
-            const double delay = targetDelay(last_duration, diff, max_frame_duration);
-            av_log(nullptr, AV_LOG_TRACE, "video: delay=%0.3f A-V=%f\n", delay, -diff);
-
-            const double time = wallSeconds();
-            if (time < is->frame_timer + delay) {
-                *remaining_time = std::min(is->frame_timer + delay - time, *remaining_time);
-                break;
-            }
-            is->frame_timer += delay;
-            if (delay > 0 && time - is->frame_timer > kSyncThresholdMax) {
-                is->frame_timer = time;
-            }
-            {
-                std::lock_guard lock(is->pictq.mutex());
-                if (!std::isnan(vp->pts)) {
-                    is->vidclk.set(vp->pts, vp->serial);
-                    is->extclk.syncToSlave(is->vidclk);
-                }
-            }
-            if (is->pictq.remaining() > 1) {
-                RingSlot* nextvp = is->pictq.peekNext();
-                const double duration = pictureDuration(vp->serial, vp->pts, vp->duration, nextvp->serial,
-                                                        nextvp->pts, max_frame_duration);
-                if (!is->step &&
-                    (opt_.framedrop > 0 || (opt_.framedrop && masterSyncType(is) != SyncMaster::Video)) &&
-                    time > is->frame_timer + duration) {
-                    shared_.late_drops.fetch_add(1);
-                    is->pictq.next();
-                    continue;
-                }
-            }
-
-            if (is->subtitle_stream >= 0) {
-                while (is->subpq.remaining() > 0) {
-                    RingSlot* sp = is->subpq.peek();
-                    RingSlot* sp2 = is->subpq.remaining() > 1 ? is->subpq.peekNext() : nullptr;
-                    const double vpts = is->vidclk.pts();
-                    if (sp->serial != is->subtitleq.serial() ||
-                        (vpts > (sp->pts + static_cast<float>(sp->sub.end_display_time) / 1000)) ||
-                        (sp2 && vpts > (sp2->pts + static_cast<float>(sp2->sub.start_display_time) / 1000))) {
-                        if (sp->uploaded && is->sub_texture) {
-                            for (unsigned i = 0; i < sp->sub.num_rects; i++) {
-                                const AVSubtitleRect* sub_rect = sp->sub.rects[i];
-                                SDL_Rect r{sub_rect->x, sub_rect->y, sub_rect->w, sub_rect->h};
-                                std::uint8_t* pixels;
-                                int pitch;
-                                if (r.w > 0 && r.h > 0 &&
-                                    !SDL_LockTexture(is->sub_texture, &r, reinterpret_cast<void**>(&pixels),
-                                                     &pitch)) {
-                                    for (int j = 0; j < sub_rect->h; j++, pixels += pitch) {
-                                        std::memset(pixels, 0, static_cast<std::size_t>(sub_rect->w) << 2);
-                                    }
-                                    SDL_UnlockTexture(is->sub_texture);
-                                }
-                            }
-                        }
-                        is->subpq.next();
-                    } else {
-                        break;
-                    }
-                }
-            }
-
-            is->pictq.next();
-            is->force_refresh.store(true);
-            new_picture = true;
-            shown_pts = vp->pts;
-            if (is->step && !is->paused.load()) {
-                togglePause(is);
-            }
-            break;
-        }
-    }
+    const bool new_picture = is->video_stream >= 0 && advancePicture(is, remaining_time, &shown_pts);
     if (!opt_.display_disable && is->force_refresh.load() && is->show_mode.load() == DisplayMode::Video &&
         is->pictq.lastShown()) {
         videoDisplay(is);

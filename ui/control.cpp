@@ -118,96 +118,93 @@ QSize Control::sizeHint() const {
 }
 
 bool Control::setAttribute(std::string_view name, std::string_view value) {
-    const Skin& s = skin();
-    const std::string v(value);
-    if (name == "name") {
-        setName(v);
-    } else if (name == "text") {
-        setText(v);
-    } else if (name == "tooltip") {
-        setToolTipText(v);
-    } else if (name == "visible") {
-        setVisible(parseBool(value));
-    } else if (name == "enabled") {
-        setEnabled(parseBool(value));
-    } else if (name == "userdata") {
-        setUserData(v);
-    } else if (name == "width") {
-        fixed_width_ = parseInt(value);
-        if (fixed_width_ > 0)
-            setFixedWidth(s.scaled(fixed_width_));
-    } else if (name == "height") {
-        fixed_height_ = parseInt(value);
-        if (fixed_height_ > 0)
-            setFixedHeight(s.scaled(fixed_height_));
-    } else if (name == "minwidth") {
-        setMinimumWidth(s.scaled(parseInt(value)));
-    } else if (name == "minheight") {
-        setMinimumHeight(s.scaled(parseInt(value)));
-    } else if (name == "maxwidth") {
-        setMaximumWidth(s.scaled(parseInt(value)));
-    } else if (name == "maxheight") {
-        setMaximumHeight(s.scaled(parseInt(value)));
-    } else if (name == "padding") {
-        padding_ = parseMargins(value);
-    } else if (name == "float") {
-        float_ = parseBool(value);
-    } else if (name == "pos") {
-        QMargins m = parseMargins(value);
-        float_pos_ = QRect(QPoint(m.left(), m.top()), QPoint(m.right() - 1, m.bottom() - 1));
-    } else if (name == "bkcolor") {
-        bk_color_ = parseColor(value);
-    } else if (name == "bkcolor2") {
-        bk_color2_ = parseColor(value);
-    } else if (name == "bordercolor") {
-        border_color_ = parseColor(value);
-    } else if (name == "focusbordercolor") {
-        focus_border_color_ = parseColor(value);
-    } else if (name == "bordersize") {
-        border_size_ = parseInt(value);
-    } else if (name == "borderround") {
-        border_round_ = parseInt(value);
-    } else if (name == "bkimage") {
-        bk_image_ = parseImageString(v);
-    } else if (name == "foreimage") {
-        fore_image_ = parseImageString(v);
-    } else if (name == "textcolor") {
-        text_color_ = parseColor(value);
-    } else if (name == "disabledtextcolor") {
-        disabled_text_color_ = parseColor(value);
-    } else if (name == "textpadding") {
-        text_padding_ = parseMargins(value);
-    } else if (name == "align") {
-        int h = value.find("center") != std::string_view::npos  ? Qt::AlignHCenter
-                : value.find("right") != std::string_view::npos ? Qt::AlignRight
-                                                                : Qt::AlignLeft;
-        align_ = (align_ & ~Qt::AlignHorizontal_Mask) | h;
-    } else if (name == "valign") {
-        int vv = value.find("top") != std::string_view::npos      ? Qt::AlignTop
-                 : value.find("bottom") != std::string_view::npos ? Qt::AlignBottom
-                                                                  : Qt::AlignVCenter;
-        align_ = (align_ & ~Qt::AlignVertical_Mask) | vv;
-    } else if (name == "wordbreak" || name == "multiline") {
-        align_ = parseBool(value) ? (align_ & ~Qt::TextSingleLine) | Qt::TextWordWrap
-                                  : (align_ & ~Qt::TextWordWrap) | Qt::TextSingleLine;
-    } else if (name == "endellipsis") {
-        end_ellipsis_ = parseBool(value);
-    } else if (name == "showhtml") {
-        show_html_ = parseBool(value);
-    } else if (name == "font") {
-        font_id_ = parseInt(value);
-    } else if (name == "fontsize") {
-        font_size_ = parseInt(value);
-    } else if (name == "bold") {
-        font_weight_ = parseBool(value) ? QFont::DemiBold : QFont::Normal;
-    } else if (name == "cursor") {
-        if (value == "hand")
-            setCursor(Qt::PointingHandCursor);
-    } else {
-        return false;
+    // Lambdas in a member function may reach the private fields.
+    using Apply = void (*)(Control&, std::string_view);
+    struct Entry {
+        std::string_view name;
+        Apply apply;
+    };
+    static constexpr Entry kAttributes[] = {
+        {"name", [](Control& c, std::string_view v) { c.setName(std::string(v)); }},
+        {"text", [](Control& c, std::string_view v) { c.setText(std::string(v)); }},
+        {"tooltip", [](Control& c, std::string_view v) { c.setToolTipText(std::string(v)); }},
+        {"visible", [](Control& c, std::string_view v) { c.setVisible(parseBool(v)); }},
+        {"enabled", [](Control& c, std::string_view v) { c.setEnabled(parseBool(v)); }},
+        {"userdata", [](Control& c, std::string_view v) { c.setUserData(std::string(v)); }},
+        {"width",
+         [](Control& c, std::string_view v) {
+             c.fixed_width_ = parseInt(v);
+             if (c.fixed_width_ > 0)
+                 c.setFixedWidth(skin().scaled(c.fixed_width_));
+         }},
+        {"height",
+         [](Control& c, std::string_view v) {
+             c.fixed_height_ = parseInt(v);
+             if (c.fixed_height_ > 0)
+                 c.setFixedHeight(skin().scaled(c.fixed_height_));
+         }},
+        {"minwidth", [](Control& c, std::string_view v) { c.setMinimumWidth(skin().scaled(parseInt(v))); }},
+        {"minheight", [](Control& c, std::string_view v) { c.setMinimumHeight(skin().scaled(parseInt(v))); }},
+        {"maxwidth", [](Control& c, std::string_view v) { c.setMaximumWidth(skin().scaled(parseInt(v))); }},
+        {"maxheight", [](Control& c, std::string_view v) { c.setMaximumHeight(skin().scaled(parseInt(v))); }},
+        {"padding", [](Control& c, std::string_view v) { c.padding_ = parseMargins(v); }},
+        {"float", [](Control& c, std::string_view v) { c.float_ = parseBool(v); }},
+        {"pos",
+         [](Control& c, std::string_view v) {
+             QMargins m = parseMargins(v);
+             c.float_pos_ = QRect(QPoint(m.left(), m.top()), QPoint(m.right() - 1, m.bottom() - 1));
+         }},
+        {"bkcolor", [](Control& c, std::string_view v) { c.bk_color_ = parseColor(v); }},
+        {"bkcolor2", [](Control& c, std::string_view v) { c.bk_color2_ = parseColor(v); }},
+        {"bordercolor", [](Control& c, std::string_view v) { c.border_color_ = parseColor(v); }},
+        {"focusbordercolor", [](Control& c, std::string_view v) { c.focus_border_color_ = parseColor(v); }},
+        {"bordersize", [](Control& c, std::string_view v) { c.border_size_ = parseInt(v); }},
+        {"borderround", [](Control& c, std::string_view v) { c.border_round_ = parseInt(v); }},
+        {"bkimage", [](Control& c, std::string_view v) { c.bk_image_ = parseImageString(std::string(v)); }},
+        {"foreimage", [](Control& c, std::string_view v) { c.fore_image_ = parseImageString(std::string(v)); }},
+        {"textcolor", [](Control& c, std::string_view v) { c.text_color_ = parseColor(v); }},
+        {"disabledtextcolor", [](Control& c, std::string_view v) { c.disabled_text_color_ = parseColor(v); }},
+        {"textpadding", [](Control& c, std::string_view v) { c.text_padding_ = parseMargins(v); }},
+        {"align",
+         [](Control& c, std::string_view v) {
+             const int h = v.find("center") != std::string_view::npos  ? Qt::AlignHCenter
+                           : v.find("right") != std::string_view::npos ? Qt::AlignRight
+                                                                       : Qt::AlignLeft;
+             c.align_ = (c.align_ & ~Qt::AlignHorizontal_Mask) | h;
+         }},
+        {"valign",
+         [](Control& c, std::string_view v) {
+             const int vv = v.find("top") != std::string_view::npos      ? Qt::AlignTop
+                            : v.find("bottom") != std::string_view::npos ? Qt::AlignBottom
+                                                                         : Qt::AlignVCenter;
+             c.align_ = (c.align_ & ~Qt::AlignVertical_Mask) | vv;
+         }},
+        {"wordbreak", &Control::applyWordBreak},
+        {"multiline", &Control::applyWordBreak},
+        {"endellipsis", [](Control& c, std::string_view v) { c.end_ellipsis_ = parseBool(v); }},
+        {"showhtml", [](Control& c, std::string_view v) { c.show_html_ = parseBool(v); }},
+        {"font", [](Control& c, std::string_view v) { c.font_id_ = parseInt(v); }},
+        {"fontsize", [](Control& c, std::string_view v) { c.font_size_ = parseInt(v); }},
+        {"bold", [](Control& c, std::string_view v) { c.font_weight_ = parseBool(v) ? QFont::DemiBold : QFont::Normal; }},
+        {"cursor",
+         [](Control& c, std::string_view v) {
+             if (v == "hand")
+                 c.setCursor(Qt::PointingHandCursor);
+         }},
+    };
+    for (const Entry& entry : kAttributes) {
+        if (entry.name == name) {
+            entry.apply(*this, value);
+            update();
+            return true;
+        }
     }
-    update();
-    return true;
+    return false;
+}
+
+void Control::applyWordBreak(Control& c, std::string_view value) {
+    c.align_ = parseBool(value) ? (c.align_ & ~Qt::TextSingleLine) | Qt::TextWordWrap
+                                : (c.align_ & ~Qt::TextWordWrap) | Qt::TextSingleLine;
 }
 
 Control* Control::find(std::string_view name) const {

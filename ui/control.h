@@ -124,6 +124,7 @@ protected:
     QString text_;
 
 private:
+    static void applyWordBreak(Control& c, std::string_view value);
     std::string tag_;
     std::string user_data_;
     std::uintptr_t user_tag_ = 0;
