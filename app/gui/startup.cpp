@@ -246,6 +246,10 @@ int runGuiProgram(int argc, char** argv) {
     installCrashHandler();
     QApplication qt(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The window class and the desktop entry name let the desktop show the program's
+    // icon and group its windows, whatever name it was started by.
+    QApplication::setApplicationName(QStringLiteral("QuorinVideoConverter"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorin-video-converter"));
     const std::string command_line = joinArguments(argc, argv);
 
     platform::workDir();
