@@ -200,7 +200,10 @@ void Option::paintContent(QPainter& painter) {
     const Skin& s = skin();
     const int box = s.scaled(16);
     QRect area = textRect();
-    QRectF mark(area.left() + 0.5, area.top() + (area.height() - box) / 2.0 + 0.5, box - 1, box - 1);
+    // The mark stands before the text: on the left, or on the right right to left.
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    const qreal mark_x = rtl ? area.right() + 1 - box + 0.5 : area.left() + 0.5;
+    QRectF mark(mark_x, area.top() + (area.height() - box) / 2.0 + 0.5, box - 1, box - 1);
     QColor accent = isEnabled() ? indicator_color_ : QColor(0xC8, 0xCC, 0xD2);
     painter.setPen(QPen(selected_ ? accent : (hot() ? accent : QColor(0xB8, 0xBE, 0xC8)), s.scaled(1) + 0.5));
     painter.setBrush(selected_ && indicator_ == Indicator::Check ? accent : QColor(Qt::white));
@@ -223,8 +226,16 @@ void Option::paintContent(QPainter& painter) {
             painter.drawEllipse(mark.center(), box * 0.25, box * 0.25);
         }
     }
-    QRect text = area.adjusted(box + s.scaled(8), 0, 0, 0);
-    paintText(painter, text_, text, currentTextColor());
+    paintText(painter, text_, textArea(), currentTextColor());
+}
+
+QRect Option::textArea() const {
+    const QRect area = textRect();
+    if (indicator_ == Indicator::None)
+        return area;
+    const int before_text = skin().scaled(16) + skin().scaled(8);
+    return layoutDirection() == Qt::RightToLeft ? area.adjusted(0, 0, -before_text, 0)
+                                                : area.adjusted(before_text, 0, 0, 0);
 }
 
 CheckBox::CheckBox() {

@@ -3,6 +3,7 @@
 #include <QBoxLayout>
 #include <QResizeEvent>
 #include <QStackedLayout>
+#include <QStyle>
 #include <algorithm>
 
 #include "ui/skin.h"
@@ -97,8 +98,11 @@ bool Container::setItemIndex(Control* child, int index) {
 void Container::relayout() {
     const Skin& s = skin();
     // The widget's own margins: stacked layouts ignore a layout's margins.
-    setContentsMargins(s.scaled(inset_.left()), s.scaled(inset_.top()), s.scaled(inset_.right()),
-                       s.scaled(inset_.bottom()));
+    // Insets are given left to right; box layouts mirror their items themselves.
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    const int left = s.scaled(rtl ? inset_.right() : inset_.left());
+    const int right = s.scaled(rtl ? inset_.left() : inset_.right());
+    setContentsMargins(left, s.scaled(inset_.top()), right, s.scaled(inset_.bottom()));
     while (QLayoutItem* item = layout_->takeAt(0))
         delete item;
     if (auto* box = qobject_cast<QBoxLayout*>(layout_)) {
@@ -138,9 +142,17 @@ void Container::placeFloats() {
         QRect p = c->floatPosUnits();
         int w = c->fixedWidthUnits() ? c->fixedWidthUnits() : p.width();
         int h = c->fixedHeightUnits() ? c->fixedHeightUnits() : p.height();
-        c->setGeometry(s.scaled(p.left()), s.scaled(p.top()), s.scaled(w), s.scaled(h));
+        c->setGeometry(
+            QStyle::visualRect(layoutDirection(), rect(),
+                               QRect(s.scaled(p.left()), s.scaled(p.top()), s.scaled(w), s.scaled(h))));
         c->raise();
     }
+}
+
+void Container::changeEvent(QEvent* event) {
+    Control::changeEvent(event);
+    if (event->type() == QEvent::LayoutDirectionChange)
+        relayout();
 }
 
 void Container::resizeEvent(QResizeEvent* event) {

@@ -37,6 +37,7 @@ public:
     bool setAttribute(std::string_view name, std::string_view value) override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void relayout();
     void placeFloats();

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
 #include <QTextDocument>
 #include <charconv>
 #include <map>
@@ -254,8 +255,16 @@ int Control::radius() const {
 
 QRect Control::textRect() const {
     const Skin& s = skin();
-    return rect().adjusted(s.scaled(text_padding_.left()), s.scaled(text_padding_.top()),
-                           -s.scaled(text_padding_.right()), -s.scaled(text_padding_.bottom()));
+    // Layouts give paddings as left/right; right to left they are mirrored.
+    return QStyle::visualRect(
+        layoutDirection(), rect(),
+        rect().adjusted(s.scaled(text_padding_.left()), s.scaled(text_padding_.top()),
+                        -s.scaled(text_padding_.right()), -s.scaled(text_padding_.bottom())));
+}
+
+int Control::visualTextFlags() const {
+    const auto horizontal = Qt::Alignment(align_ & Qt::AlignHorizontal_Mask);
+    return (align_ & ~Qt::AlignHorizontal_Mask) | int(QStyle::visualAlignment(layoutDirection(), horizontal));
 }
 
 void Control::paintEvent(QPaintEvent*) {
@@ -266,7 +275,7 @@ void Control::paintEvent(QPaintEvent*) {
 }
 
 void Control::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::LayoutDirectionChange)
         update();
     QWidget::changeEvent(event);
 }
@@ -299,7 +308,30 @@ void Control::paintBackground(QPainter& painter) {
 
 void Control::paintContent(QPainter& painter) {
     if (!text_.isEmpty())
-        paintText(painter, text_, textRect(), currentTextColor());
+        paintText(painter, text_, textArea(), currentTextColor());
+}
+
+bool Control::textFits() const {
+    if (text_.isEmpty())
+        return true;
+    const QRect area = textArea();
+    const QFont font = controlFont();
+    if (show_html_) {
+        QTextDocument doc;
+        doc.setDefaultFont(font);
+        doc.setDocumentMargin(0);
+        doc.setHtml(text_);
+        doc.setTextWidth(area.width());
+        return doc.idealWidth() <= area.width() + 0.5 && doc.size().height() <= area.height() + 0.5;
+    }
+    const QFontMetrics metrics(font);
+    if (align_ & Qt::TextWordWrap) {
+        // A word longer than the line would be broken inside the word.
+        const QRect needed =
+            metrics.boundingRect(QRect(0, 0, area.width(), 1 << 20), Qt::TextWordWrap, text_);
+        return needed.width() <= area.width() && needed.height() <= area.height();
+    }
+    return metrics.horizontalAdvance(text_) <= area.width() && metrics.height() <= area.height();
 }
 
 int Control::textHeightForWidth(int width) const {
@@ -323,10 +355,18 @@ int Control::textHeightForWidth(int width) const {
 void Control::paintText(QPainter& painter, const QString& text, const QRect& rect, QColor color) {
     QFont font = controlFont();
     painter.setFont(font);
+    // The interface language sets the paragraph direction, not the first letter of
+    // the text: an Arabic label that starts with a Latin name still reads right to left.
+    painter.setLayoutDirection(layoutDirection());
+    const int flags = visualTextFlags();
     if (show_html_) {
         QTextDocument doc;
         doc.setDefaultFont(font);
         doc.setDocumentMargin(0);
+        QTextOption option(Qt::Alignment(flags & Qt::AlignHorizontal_Mask));
+        option.setTextDirection(layoutDirection());
+        option.setWrapMode(QTextOption::WordWrap);
+        doc.setDefaultTextOption(option);
         doc.setDefaultStyleSheet(QStringLiteral("body { color: %1; }").arg(color.name()));
         doc.setHtml(QStringLiteral("<body>") + text + QStringLiteral("</body>"));
         doc.setTextWidth(rect.width());
@@ -346,7 +386,7 @@ void Control::paintText(QPainter& painter, const QString& text, const QRect& rec
     QString shown = text;
     if (end_ellipsis_ && (align_ & Qt::TextSingleLine))
         shown = painter.fontMetrics().elidedText(text, Qt::ElideRight, rect.width());
-    painter.drawText(rect, align_, shown);
+    painter.drawText(rect, flags, shown);
 }
 
 }  // namespace ui

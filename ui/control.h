@@ -98,6 +98,9 @@ public:
     // Pixels the text needs at `width` pixels, with the control's font, wrapping and
     // text padding (dialogs grow to fit long messages).
     int textHeightForWidth(int width) const;
+    // Whether the text, in the control's font, fits the room it is drawn in
+    // without being elided or cut (true when there is no text).
+    virtual bool textFits() const;
 
     QSize minimumSizeHint() const override { return {0, 0}; }
     QSize sizeHint() const override;
@@ -114,8 +117,12 @@ protected:
     virtual QColor currentTextColor() const;
     // The rectangle for text: the control minus "textpadding".
     QRect textRect() const;
+    // Where the text is drawn: textRect() unless a subclass draws something beside it.
+    virtual QRect textArea() const { return textRect(); }
     void paintText(QPainter& painter, const QString& text, const QRect& rect, QColor color);
     int textFlags() const { return align_; }
+    // textFlags() with left and right swapped when the control reads right to left.
+    int visualTextFlags() const;
     bool showHtml() const { return show_html_; }
     QFont controlFont() const;
     QRectF frameRect() const;

@@ -66,6 +66,7 @@ protected:
     QColor currentBackground() const override;
     QColor currentTextColor() const override;
     void paintContent(QPainter& painter) override;
+    QRect textArea() const override;
     enum class Indicator { None, Check, Radio };
     Indicator indicator_ = Indicator::None;
 
@@ -94,6 +95,8 @@ public:
     void setText(const std::string& text) override;
     bool setAttribute(std::string_view name, std::string_view value) override;
     QLineEdit* lineEdit() const { return line_; }
+    // The prompt text (and the text) against the line's width.
+    bool textFits() const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -62,6 +62,14 @@ void Edit::resizeEvent(QResizeEvent* event) {
     line_->setPalette(palette);
 }
 
+bool Edit::textFits() const {
+    // QLineEdit keeps a small margin on each side of its text.
+    const int room = line_->contentsRect().width() - 4;
+    const QFontMetrics metrics(controlFont());
+    return metrics.horizontalAdvance(line_->placeholderText()) <= room &&
+           metrics.horizontalAdvance(line_->text()) <= room;
+}
+
 bool Edit::eventFilter(QObject* watched, QEvent* event) {
     if (watched == line_) {
         if (event->type() == QEvent::FocusIn)

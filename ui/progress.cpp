@@ -1,5 +1,6 @@
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <algorithm>
 
 #include "ui/controls.h"
@@ -61,7 +62,9 @@ void Progress::paintContent(QPainter& painter) {
     QRect bar = barRect();
     const int done = static_cast<int>(bar.width() * fraction() + 0.5);
     if (done > 0) {
-        QRect part(bar.left(), bar.top(), done, bar.height());
+        // Right to left the bar fills from the right.
+        QRect part =
+            QStyle::visualRect(layoutDirection(), bar, QRect(bar.left(), bar.top(), done, bar.height()));
         if (!fore_fill_.empty()) {
             painter.save();
             painter.setClipRect(part);
@@ -104,7 +107,8 @@ void Slider::paintContent(QPainter& painter) {
     const Skin& s = skin();
     QSize thumb(s.scaled(thumb_units_.width()), s.scaled(thumb_units_.height()));
     int x = static_cast<int>((width() - thumb.width()) * fraction());
-    QRect r(x, (height() - thumb.height()) / 2, thumb.width(), thumb.height());
+    QRect r = QStyle::visualRect(layoutDirection(), rect(),
+                                 QRect(x, (height() - thumb.height()) / 2, thumb.width(), thumb.height()));
     if (paintImage(painter, r, thumb_image_))
         return;
     painter.setPen(QPen(fore_color_, s.scaled(2)));
@@ -114,6 +118,8 @@ void Slider::paintContent(QPainter& painter) {
 
 int Slider::valueAt(int x) const {
     const int span = std::max(1, width());
+    if (layoutDirection() == Qt::RightToLeft)
+        x = width() - x;
     int v = min_ + static_cast<int>(std::lround(double(x) / span * (max_ - min_)));
     v = min_ + (v - min_) / step_ * step_;
     return std::clamp(v, min_, max_);

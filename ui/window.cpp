@@ -334,8 +334,11 @@ bool Window::inCaption(const QPoint& pos) const {
         return false;
     const Skin& s = skin();
     QPoint p = pos - root_->geometry().topLeft();
-    return p.y() >= s.scaled(caption_.top()) && p.y() < s.scaled(caption_.bottom()) &&
-           p.x() >= s.scaled(caption_.left()) && p.x() < root_->width() - s.scaled(caption_.right());
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    const int left = s.scaled(rtl ? caption_.right() : caption_.left());
+    const int right = s.scaled(rtl ? caption_.left() : caption_.right());
+    return p.y() >= s.scaled(caption_.top()) && p.y() < s.scaled(caption_.bottom()) && p.x() >= left &&
+           p.x() < root_->width() - right;
 }
 
 void Window::mousePressEvent(QMouseEvent* event) {

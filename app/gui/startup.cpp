@@ -256,6 +256,8 @@ int runGuiProgram(int argc, char** argv) {
     platform::dataDir();
     const LanguageId language = startupLanguage();
     setCurrentLanguage(language);
+    // Every window and dialog of an Arabic or Hebrew run opens mirrored.
+    QApplication::setLayoutDirection(isRightToLeft(language) ? Qt::RightToLeft : Qt::LeftToRight);
     SettingsStore settings;
     settings.load();
     BrandingInfo branding = BrandingInfo::load(language);

@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
     const std::string code = opt.count("--language") ? opt["--language"] : "en";
     const app::LanguageId language = languageOfCode(code);
     app::setCurrentLanguage(language);
+    QApplication::setLayoutDirection(app::isRightToLeft(language) ? Qt::RightToLeft : Qt::LeftToRight);
     const int dpi = opt.count("--dpi") ? std::atoi(opt["--dpi"].c_str()) : 96;
     ui::skin().setScaleDpi(ui::scaleDpiFor(dpi));
     const std::filesystem::path archive =
