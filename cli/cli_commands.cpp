@@ -4,19 +4,16 @@
 #include "app/path_ini.h"
 #include "app/settings_store.h"
 #include "convert/ffmpeg_tool.h"
+#include "convert/job_factory.h"
 #include "convert/merge_join.h"
 #include "convert/merge_list.h"
-#include "convert/messages.h"
-#include "convert/util_transform.h"
-#include "convert/util_transform_kux.h"
-#include "convert/util_transform_qlv.h"
-#include "convert/util_transform_qsv.h"
 #include "mainframe/media_probe.h"
 #include "mainframe/target_resolution.h"
 #include "platform/console.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
 #include "platform/process.h"
+#include "platform/window_messages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -139,29 +136,26 @@ private:
 
 enum class JobEnd { Done, Failed, Interrupted };
 
-// The job for the task's source kind, as the conversion queue makes it.
-std::unique_ptr<convert::CUtilTransform> makeJob(ConvertTask& task, platform::MessageQueue& queue,
-                                                 const convert::JobOptions& options) {
+// The special sources are probed again after their rewrite; no pictures in a terminal.
+convert::SpecialSourceOptions specialOptions() {
     convert::SpecialSourceOptions special;
     special.probe.probe_media = [](ConvertTask& t) { return mainframe::ProbeMedia(t); };
-    special.probe.make_cover = [](ConvertTask&) { return false; };  // no pictures in a terminal
-    switch (static_cast<convert::SourceKind>(task.source_kind)) {
-        case convert::SourceKind::Qsv:
-            return std::make_unique<convert::CUtilTransform_Qsv>(&task, &queue, options, special);
-        case convert::SourceKind::Kux:
-            return std::make_unique<convert::CUtilTransform_Kux>(&task, &queue, options, special);
-        case convert::SourceKind::Qlv:
-            return std::make_unique<convert::CUtilTransform_Qlv>(&task, &queue, options, special);
-        case convert::SourceKind::Ordinary:
-            break;
-    }
-    return std::make_unique<convert::CUtilTransform>(&task, &queue, options);
+    special.probe.make_cover = [](ConvertTask&) { return false; };
+    return special;
+}
+
+// The user's text of a failure; with a log (QUORIN_DEBUG=1) the tool's own words too.
+std::string failureText(const convert::JobFailure& failure, const convert::JobOptions& options) {
+    std::string text = failure.text.empty() ? "no result" : failure.text;
+    if (options.log && !failure.detail.empty())
+        options.log("ffmpeg: " + failure.detail);
+    return text;
 }
 
 JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::JobOptions& options,
               const CliOptions& cli, std::string& why) {
     ProgressView view(fs::path(task.source_path).filename().string());
-    auto owned = makeJob(task, queue, options);
+    auto owned = convert::makeJob(&task, &queue, options, specialOptions());
     convert::CUtilTransform& job = *owned;
     task.job = &job;
     task.state.store(convert::TaskState::Running);
@@ -169,21 +163,23 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
     std::optional<JobEnd> end;
     while (!end) {
         queue.waitAndDispatch(
-            [&](const platform::Message& m) -> platform::LParam {
-                if (m.wparam != reinterpret_cast<platform::WParam>(&task) || end)
+            [&](const platform::Message& raw) -> platform::LParam {
+                const platform::MainWindowMessage m(raw);
+                if (platform::taskOf(m) != &task || end)
                     return 0;
-                if (m.id == convert::WM_TASK_INFO_READY) {
+                if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY) {
                     // A special source was rewritten and probed again: the selection
                     // follows the new facts, as in the window.
                     const auto mi = static_cast<std::size_t>(cli.mode);
                     mainframe::applySelection(task, cli.format.value_or(mainframe::kInitialModeFormat[mi]),
                                               cli.preset.value_or(mainframe::kInitialModePreset[mi]),
                                               cli.level);
-                } else if (m.id == convert::WM_CONVERT_PROGRESS) {
-                    view.show(static_cast<int>(m.lparam));
-                    if (m.lparam >= 100)
+                } else if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
+                    const int percent = platform::progressPercent(m);
+                    view.show(percent);
+                    if (percent >= 100)
                         end = JobEnd::Done;
-                } else if (m.id == convert::WM_CONVERT_FAILED) {
+                } else if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED) {
                     end = JobEnd::Failed;
                 }
                 return 0;
@@ -193,11 +189,8 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
             end = JobEnd::Interrupted;
     }
     view.end();
-    if (*end == JobEnd::Failed) {
-        why = job.failureText();
-        if (why.empty())
-            why = "no free output name beside " + task.output_path;
-    }
+    if (*end == JobEnd::Failed)
+        why = failureText(job.failure(), options);
     job.Stop();  // on Ctrl-C: the child is killed and its partial output stays
     task.state.store(*end == JobEnd::Done     ? convert::TaskState::Done
                      : *end == JobEnd::Failed ? convert::TaskState::Failed
@@ -365,12 +358,13 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
     std::optional<JobEnd> end;
     while (!end) {
         queue.waitAndDispatch(
-            [&](const platform::Message& m) -> platform::LParam {
-                if (m.id == convert::WM_MERGE_JOIN_PROGRESS)
-                    view.show(static_cast<int>(m.wparam));
-                if (m.id == convert::WM_MERGE_JOIN_DONE)
+            [&](const platform::Message& raw) -> platform::LParam {
+                const platform::MergeDialogMessage m(raw);
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS)
+                    view.show(platform::progressPercent(m));
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
                     end = JobEnd::Done;
-                if (m.id == convert::WM_MERGE_JOIN_FAILED)
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
                     end = JobEnd::Failed;
                 return 0;
             },
@@ -388,7 +382,7 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
         return 130;
     }
     if (*end == JobEnd::Failed) {
-        printError("joining the parts failed");
+        printError("joining the parts failed: " + failureText(join.failure(), job_options));
         return 1;
     }
     std::printf("%s\n", join.mergedPath().c_str());

@@ -23,6 +23,9 @@
 namespace platform {
 class Process;
 }
+namespace mainframe {
+class RowModel;  // the list row, which the conversion list owns
+}
 
 namespace convert {
 
@@ -97,7 +100,7 @@ struct ConvertTask : MediaInfo {
     // The running job, owned by the task while set (window thread).
     CUtilTransform* job = nullptr;
     // The task's list row (window thread); null once removed.
-    void* row = nullptr;
+    mainframe::RowModel* row = nullptr;
 
     // Terminates the cover extraction if one runs (any thread).
     void terminateCover();

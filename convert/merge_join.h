@@ -1,37 +1,24 @@
 #pragma once
 // The join of a merge: writes the concat list of the prepared parts, runs ffmpeg's
 // concat demuxer into the merged file and reports to the merge dialog with
-// WM_MERGE_JOIN_PROGRESS / _DONE / _FAILED (wParam as below, lParam 0). The dialog's
-// window comes with the GUI; tests and the CLI hand in a platform::MessageQueue.
+// WM_MERGE_JOIN_PROGRESS, then exactly one of WM_MERGE_JOIN_DONE and
+// WM_MERGE_JOIN_FAILED (platform/window_messages.h). The dialog's window comes with
+// the GUI; tests and the CLI hand in a platform::MessageQueue.
 //
 // After Stop() begins nothing more is posted. The list file, the progress file and a
 // partial merged file stay on disk.
 
+#include "convert/child_job.h"
 #include "platform/message_target.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-namespace platform {
-class Process;
-}
-
 namespace convert {
-
-// wParam: percent 1..99.
-inline constexpr std::uint32_t WM_MERGE_JOIN_PROGRESS = 9029;
-// wParam 0: the merged file is complete.
-inline constexpr std::uint32_t WM_MERGE_JOIN_DONE = 9030;
-// wParam 0: the join failed (list not writable, ffmpeg not startable or no result).
-inline constexpr std::uint32_t WM_MERGE_JOIN_FAILED = 9031;
 
 // What the main window hands to the merge dialog.
 struct MergeRequest {
@@ -64,41 +51,29 @@ public:
 
     // Starts the runner and the monitor. Once.
     void Start();
-    // Terminates ffmpeg and waits for both threads. Safe to call more than once.
+    // Ends ffmpeg and waits for both threads. Safe to call more than once.
     void Stop();
 
     const std::filesystem::path& listPath() const { return list_path_; }
     const std::filesystem::path& mergedPath() const { return merged_path_; }
     const std::filesystem::path& progressPath() const { return progress_path_; }
     std::string commandText() const;
+    // Why the join failed (empty text when it did not, or not yet).
+    JobFailure failure() const { return child_.failure(); }
 
 private:
     void runnerMain();
     void monitorMain();
-    bool post(std::uint32_t id, platform::WParam wparam);
-    bool stopping() const { return stop_.load(std::memory_order_acquire); }
-    bool sleepInterruptibly(int timeout_ms);
 
     const MergeRequest request_;
     platform::MessageTarget* const dialog_;
     const MergeOptions options_;
-    std::filesystem::path work_dir_, scratch_dir_;
-    std::filesystem::path list_path_, merged_path_, progress_path_;
+    std::filesystem::path list_path_, merged_path_, progress_path_, error_path_;
 
-    // wake_mutex_ guards the order of stop_ against posts; wake_ signals stop and the
-    // runner's end.
-    mutable std::mutex wake_mutex_;
-    std::condition_variable wake_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> runner_running_{false};
-    std::atomic<int> exit_code_{0};
-
-    mutable std::mutex mutex_;  // guards child_, command_text_
-    std::shared_ptr<platform::Process> child_;
+    mutable std::mutex mutex_;  // guards command_text_
     std::string command_text_;
 
-    std::mutex stop_mutex_;  // serialises Stop()
-    std::thread runner_, monitor_;
+    ChildJob child_;
 };
 
 }  // namespace convert

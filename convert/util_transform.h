@@ -7,27 +7,24 @@
 // last message of a job is exactly one of WM_CONVERT_PROGRESS with 100 (success),
 // WM_CONVERT_FAILED or (with a WM_CONVERT_FAILED after it) WM_CONVERT_START_FAILED,
 // unless the job was stopped first: after Stop() begins nothing is posted and nothing
-// of the job or the task is touched by its threads.
+// of the job or the task is touched by its threads. Stop() returns within a few
+// milliseconds: it ends whatever child runs (ffmpeg, a companion tool, a remux).
+// Threads, children and posts are a ChildJob's (child_job.h).
 //
 // Special-source jobs derive from this class, override PrepareSource/PrepareProgress
 // and must call Stop() first thing in their destructor (their members die before ours).
 
+#include "convert/child_job.h"
 #include "convert/command_builder.h"
 #include "convert/convert_task.h"
 #include "platform/message_target.h"
+#include "platform/window_messages.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
-
-namespace platform {
-class Process;
-}
 
 namespace convert {
 
@@ -60,7 +57,7 @@ public:
     // Call once, from the thread that owns the job.
     void Start();
 
-    // Stops the job: terminates the child (its partial output stays), waits for both
+    // Stops the job: ends the child (its partial output stays), waits for both
     // threads, deletes the progress file and clears the task's `job`. Safe to call
     // more than once; the destructor calls it. Not from the job's own threads.
     void Stop();
@@ -74,14 +71,14 @@ public:
     static std::filesystem::path progressPathFor(const ConvertTask& task);
 
     // True while the runner thread works (before Start and after it ended: false).
-    bool runnerRunning() const { return runner_running_.load(std::memory_order_acquire); }
+    bool runnerRunning() const { return child_.runnerRunning(); }
     // Blocks until the runner has ended (immediately when it never started).
     void waitRunner();
 
-    // The displayed command line of the child (empty until the runner built it).
+    // The displayed command line of the ffmpeg phase (empty until the runner built it).
     std::string commandText() const;
-    // Why the job failed, from ffmpeg's own messages (empty when unknown or not failed).
-    std::string failureText() const;
+    // Why the job failed (empty text when it did not, or not yet).
+    JobFailure failure() const { return child_.failure(); }
     const std::filesystem::path& progressPath() const { return progress_path_; }
     ConvertTask* task() const { return task_; }
 
@@ -94,69 +91,37 @@ protected:
     // Runner: builds and runs the command. True when the child started and ended.
     bool BuildAndRun();
 
-    struct Reading {
-        int percent = 0;  // 0..99 while converting, 100 once "progress=end" was seen
-        bool end = false;
-    };
-    // Monitor: reads the progress file.
-    Reading ReadProgress() const;
-
-    // Posts unless the job is stopping; false when not posted.
-    bool postToWindow(std::uint32_t id, platform::LParam lparam);
-    bool stopping() const { return stop_.load(std::memory_order_acquire); }
+    // Post to the window unless the job is stopping; false when not posted.
+    bool postToWindow(platform::MainWindowId id);
+    bool postProgress(int percent);
+    bool stopping() const { return child_.stopping(); }
     // Waits up to timeout_ms or until the job stops; true when it stops.
-    bool sleepInterruptibly(int timeout_ms);
+    bool sleepInterruptibly(int timeout_ms) { return child_.sleepInterruptibly(timeout_ms); }
+    // Runs the children of the job (special sources run their tools through it).
+    ChildJob& child() { return child_; }
 
     const std::filesystem::path& workDir() const { return work_dir_; }
-    const std::filesystem::path& scratchDir() const { return scratch_dir_; }
     const std::filesystem::path& pluginDir() const { return plugin_dir_; }
 
 private:
     void runnerMain();
     void monitorMain();
-    bool childFailed() const;
-    std::string readFailureText() const;
 
     ConvertTask* const task_;
     platform::MessageTarget* const window_;
     const JobOptions options_;
-    std::filesystem::path work_dir_, scratch_dir_, plugin_dir_;
+    std::filesystem::path work_dir_, plugin_dir_;
     std::filesystem::path progress_path_;  // fixed by Start, read-only afterwards
     std::filesystem::path error_path_;     // ffmpeg's own messages, beside the progress file
 
     // Seconds of output the child writes: the percentage's denominator (runner writes,
     // monitor reads).
     std::atomic<double> written_seconds_{0};
-    std::atomic<int> exit_code_{0};
-    std::atomic<bool> start_failed_{false};
 
-    // Stop flag, runner end and the monitor's wake-ups. stop_ is written under
-    // wake_mutex_ so that a post checked under it never follows the start of Stop().
-    mutable std::mutex wake_mutex_;
-    std::condition_variable wake_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> runner_running_{false};
-
-    mutable std::mutex mutex_;  // guards child_, command_text_, failure_text_
-    std::shared_ptr<platform::Process> child_;
+    mutable std::mutex mutex_;  // guards command_text_
     std::string command_text_;
-    std::string failure_text_;
 
-    std::mutex stop_mutex_;  // serialises Stop()
-    std::thread runner_;
-    std::thread monitor_;
+    ChildJob child_;
 };
-
-// Parses a progress file's text: the largest "out_time_ms=" value in hundredths of a
-// second, and whether a "progress=end" line was seen.
-struct ProgressScan {
-    long long hundredths = 0;
-    bool end = false;
-};
-ProgressScan scanProgress(std::istream& in);
-
-// The reading of a scan for an output of `written_seconds`: 100 once "progress=end" was
-// seen, else the share written, held at 99 at most; 0 when the length is unknown.
-int progressPercent(const ProgressScan& scan, double written_seconds);
 
 }  // namespace convert

@@ -18,7 +18,7 @@ int CUtilTransform_Kux::PrepareSource() {
     command.args({"-y", "-i"}).quotedArg(task()->source_path).args({"-c", "copy"}).quotedArg(out);
     command.setDisplay("\"" + tool + "\" -y -i \"" + task()->source_path + "\" -c copy \"" + out + "\"");
     if (!runTool(command) || !pathExists(out))
-        return failPrepare();
+        return failPrepare("the kux tool did not write " + out);
     return finishPrepare(out);
 }
 

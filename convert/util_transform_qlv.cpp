@@ -22,7 +22,7 @@ int CUtilTransform_Qlv::PrepareSource() {
     command.setDisplay("\"" + tool + "\" \"" + task()->source_path + "\" \"" + temp + "\" \"" + mp4 +
                        "\" \"" + bare + "\"");
     if (!runTool(command) || !pathExists(mp4))
-        return failPrepare();
+        return failPrepare("the qlv tool did not write " + mp4);
     removeQuietly(temp);
     removeQuietly(bare);
 
@@ -33,7 +33,7 @@ int CUtilTransform_Qlv::PrepareSource() {
     remux.setDisplay(std::string(kFfmpegDisplayName) + " -hide_banner -y -i \"" + mp4 + "\" -c copy \"" + ts +
                      "\"");
     if (!runTool(remux) || !pathExists(ts))
-        return failPrepare();  // the tool's MP4 stays
+        return failPrepare("the remux of the qlv tool's output failed");  // the tool's MP4 stays
     removeQuietly(mp4);
     return finishPrepare(ts);
 }

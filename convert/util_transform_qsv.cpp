@@ -19,7 +19,7 @@ int CUtilTransform_Qsv::PrepareSource() {
     command.quotedArg(task()->source_path).quotedArg(flv);
     command.setDisplay("\"" + tool + "\" \"" + task()->source_path + "\" \"" + flv + "\"");
     if (!runTool(command) || !pathExists(flv))
-        return failPrepare();
+        return failPrepare("the qsv tool did not write " + flv);
 
     // An FLV below a tenth of the source is a failed attempt: the tool's MP4 is the
     // result then (even when missing: the conversion then fails on its input).

@@ -1,6 +1,5 @@
 #include "convert/util_transform_special.h"
 
-#include "convert/messages.h"
 #include "platform/process.h"
 
 #include <chrono>
@@ -28,7 +27,6 @@ std::int64_t fileSizeOf(const fs::path& path) {
 CUtilTransformSpecial::CUtilTransformSpecial(ConvertTask* task, platform::MessageTarget* window,
                                              JobOptions options, SpecialSourceOptions special)
     : CUtilTransform(task, window, std::move(options)),
-      window_(window),
       special_(std::move(special)),
       unique_id_(task ? task->unique_id : std::string()),
       random_(static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count())) {}
@@ -49,27 +47,17 @@ bool CUtilTransformSpecial::runTool(const platform::CommandLine& command) {
         std::lock_guard lock(commands_mutex_);
         commands_.push_back(command.display());
     }
-    platform::StartOptions start;
-    start.working_dir = scratchDir();
     // A tool given by path that is not there: do not let PATH find some other program.
-    if (command.program().find('/') != std::string::npos && !pathExists(command.program()))
+    if (command.program().find('/') != std::string::npos && !pathExists(command.program())) {
+        child().fail({"the companion tool " + command.program() + " is missing", {}});
         return false;
-    std::unique_ptr<platform::Process> child = platform::Process::start(command, start);
-    if (!child)
-        return false;
-    // Poll, so that a stop (which wakes the sleep at once) ends the tool.
-    while (!child->poll()) {
-        if (sleepInterruptibly(20)) {
-            child->terminate();
-            child->wait();
-            return false;
-        }
     }
-    return true;
+    return child().run(command).started && !stopping();
 }
 
-int CUtilTransformSpecial::failPrepare() {
-    postToWindow(WM_CONVERT_START_FAILED, 0);
+int CUtilTransformSpecial::failPrepare(const std::string& why) {
+    child().fail({why, {}});
+    postToWindow(platform::MainWindowId::WM_CONVERT_START_FAILED);
     return 0;
 }
 
@@ -82,7 +70,7 @@ int CUtilTransformSpecial::finishPrepare(const std::string& new_source) {
     // and a runner blocked in a send to that window would never end. The fields the
     // window reads were written before the post.
     if (probed && covered)
-        postToWindow(WM_TASK_INFO_READY, 0);
+        postToWindow(platform::MainWindowId::WM_TASK_INFO_READY);
     return 1;
 }
 
@@ -91,14 +79,14 @@ int CUtilTransformSpecial::madeUpProgress(const fs::path& watched, int cap, int 
     int i = 0;
     while (!stopping()) {
         if (pathExists(watched)) {
-            postToWindow(WM_CONVERT_PROGRESS, cap);
+            postProgress(cap);
             i = cap;
             break;
         }
         const int pause = static_cast<int>((random_() & 0x7fff) % static_cast<unsigned>(bound));
         if (sleepInterruptibly(pause))
             break;
-        postToWindow(WM_CONVERT_PROGRESS, i);
+        postProgress(i);
         ++i;
         if (i > cap)
             break;

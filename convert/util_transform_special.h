@@ -40,12 +40,13 @@ public:
     std::vector<std::string> toolCommands() const;
 
 protected:
-    // Runs `command` in the scratch folder and waits for it; a stop terminates it.
-    // False when it could not be started (or the job is stopping).
+    // Runs `command` hidden in the scratch folder and waits for it; a stop ends it.
+    // False when it is missing, could not be started, or the job stopped.
     bool runTool(const platform::CommandLine& command);
-    // Reports a failed pre-step: WM_CONVERT_START_FAILED unless stopping. Returns 0.
-    int failPrepare();
-    // Takes `new_source` as the task's source, probes it and sends WM_TASK_INFO_READY.
+    // Reports a failed pre-step (`why` for the user): WM_CONVERT_START_FAILED unless
+    // stopping. Returns 0.
+    int failPrepare(const std::string& why);
+    // Takes `new_source` as the task's source, probes it and posts WM_TASK_INFO_READY.
     // Returns 1 (also when the probe fails).
     int finishPrepare(const std::string& new_source);
     // Made-up progress until `watched` exists: returns `cap` when it appeared, -1
@@ -55,10 +56,8 @@ protected:
     // W + U + suffix: intermediate files in the work folder named after the task.
     std::filesystem::path intermediate(const std::string& suffix) const;
     const SpecialSourceOptions& special() const { return special_; }
-    platform::MessageTarget* window() const { return window_; }
 
 private:
-    platform::MessageTarget* const window_;
     const SpecialSourceOptions special_;
     std::string unique_id_;              // copied at construction: the task's id never changes
     mutable std::mutex commands_mutex_;  // guards commands_

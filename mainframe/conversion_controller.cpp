@@ -1,9 +1,8 @@
 #include "mainframe/conversion_controller.h"
 
 #include "convert/command_builder.h"
-#include "convert/messages.h"
-#include "mainframe/messages.h"
 #include "platform/process.h"
+#include "platform/window_messages.h"
 
 #include <filesystem>
 
@@ -12,6 +11,7 @@ namespace mainframe {
 using convert::ConvertMode;
 using convert::ConvertTask;
 using convert::TaskState;
+using platform::MainWindowId;
 
 ConversionController::ConversionController(TaskLists& lists, TargetSelection& selection,
                                            ConvertWorker& worker, platform::MessageTarget* self,
@@ -55,7 +55,8 @@ void ConversionController::start() {
         ++queued;
     }
     if (lists_.mode() == ConvertMode::Merge && queued == 0) {
-        self_->post(WM_MERGE_CHECK, 0, 0);  // every part is ready: the join starts
+        platform::postToMainWindow(*self_,
+                                   MainWindowId::WM_MERGE_CHECK);  // every part is ready: the join starts
         return;
     }
     worker_.Wake();
@@ -131,32 +132,33 @@ bool ConversionController::confirmClose() {
     return true;
 }
 
-bool ConversionController::handleMessage(const platform::Message& message) {
-    auto* task = reinterpret_cast<ConvertTask*>(message.wparam);
-    switch (message.id) {
-        case convert::WM_CONVERT_PROGRESS:
-            onProgress(task, static_cast<int>(message.lparam));
+bool ConversionController::handleMessage(const platform::Message& raw) {
+    const platform::MainWindowMessage message(raw);
+    ConvertTask* task = platform::taskOf(message);
+    switch (message.id()) {
+        case MainWindowId::WM_CONVERT_PROGRESS:
+            onProgress(task, platform::progressPercent(message));
             return true;
-        case convert::WM_CONVERT_START_FAILED:
+        case MainWindowId::WM_CONVERT_START_FAILED:
             onFailure(task, true);
             return true;
-        case convert::WM_CONVERT_FAILED:
+        case MainWindowId::WM_CONVERT_FAILED:
             onFailure(task, false);
             return true;
-        case convert::WM_TASK_INFO_READY:
+        case MainWindowId::WM_TASK_INFO_READY:
             if (task && task->row) {
                 RowModel& row = *TaskLists::rowOf(task);
                 showSourceFacts(row);
                 selection_.applyProbeResult(row, lists_.mode());
             }
             return true;
-        case WM_MERGE_CHECK:
+        case MainWindowId::WM_MERGE_CHECK:
             onMergeCheck();
             return true;
-        case WM_MERGE_FAILED:
+        case MainWindowId::WM_MERGE_FAILED:
             onMergeFailed();
             return true;
-        default:
+        default:  // the window's other messages (the update check) are not the list's
             return false;
     }
 }
@@ -176,7 +178,7 @@ void ConversionController::onProgress(ConvertTask* task, int percent) {
         applyRowLook(*row, true, lists_.mode());
     worker_.DestroyJob(task);
     if (task->convertMode() == ConvertMode::Merge)
-        self_->post(WM_MERGE_CHECK, 0, 0);
+        platform::postToMainWindow(*self_, MainWindowId::WM_MERGE_CHECK);
     if (active_count_-- == 1 && power_off_)
         platform::powerOff();
 }

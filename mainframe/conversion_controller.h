@@ -61,7 +61,8 @@ public:
     // any list converts).
     bool confirmClose();
 
-    // Handles 9024 to 9028 and 9031; false for any other message.
+    // Handles the main window's messages of the conversion list (9024 to 9028, 9031);
+    // false for any other.
     bool handleMessage(const platform::Message& message);
 
     // The request of the merge list when every part is Done; nothing otherwise.

@@ -1,38 +1,17 @@
 #include "mainframe/convert_worker.h"
 
-#include "convert/util_transform_kux.h"
-#include "convert/util_transform_qlv.h"
-#include "convert/util_transform_qsv.h"
 #include "mainframe/media_probe.h"
-#include "mainframe/messages.h"
+#include "platform/window_messages.h"
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 
 namespace mainframe {
 
 using convert::ConvertMode;
 using convert::ConvertTask;
-using convert::SourceKind;
 using convert::TaskState;
-
-std::unique_ptr<convert::CUtilTransform> makeJob(ConvertTask* task, platform::MessageTarget* window,
-                                                 const convert::JobOptions& options,
-                                                 const convert::SpecialSourceOptions& special) {
-    switch (static_cast<SourceKind>(task->source_kind)) {
-        case SourceKind::Qsv:
-            return std::make_unique<convert::CUtilTransform_Qsv>(task, window, options, special);
-        case SourceKind::Kux:
-            return std::make_unique<convert::CUtilTransform_Kux>(task, window, options, special);
-        case SourceKind::Qlv:
-            return std::make_unique<convert::CUtilTransform_Qlv>(task, window, options, special);
-        case SourceKind::Ordinary:
-            break;
-    }
-    return std::make_unique<convert::CUtilTransform>(task, window, options);
-}
 
 convert::SourceProbe listProbe() {
     return {[](ConvertTask& task) { return ProbeMedia(task); },
@@ -42,7 +21,7 @@ convert::SourceProbe listProbe() {
 JobFactory makeJobFactory(convert::JobOptions options, convert::SpecialSourceOptions special) {
     return [options = std::move(options), special = std::move(special)](ConvertTask* task,
                                                                         platform::MessageTarget* window) {
-        return makeJob(task, window, options, special);
+        return convert::makeJob(task, window, options, special);
     };
 }
 
@@ -52,9 +31,8 @@ namespace {
 // when it left a file behind (the window hears of it a moment later from the monitor,
 // too late to keep the next parts from running).
 bool partSucceeded(const convert::CUtilTransform& job, const ConvertTask& task) {
-    std::ifstream in(job.progressPath());
-    if (in)
-        return convert::scanProgress(in).end;
+    if (auto scan = convert::readProgressFile(job.progressPath()))
+        return scan->end;
     // The window has handled the job already and its progress file is gone.
     return task.state.load(std::memory_order_acquire) == TaskState::Done;
 }
@@ -197,7 +175,7 @@ void ConvertWorker::threadMain() {
             }
         }
         if (merge_failed && !stop_.load(std::memory_order_acquire))
-            owner_->post(WM_MERGE_FAILED, 0, 0);
+            platform::postToMainWindow(*owner_, platform::MainWindowId::WM_MERGE_FAILED);
     }
 }
 

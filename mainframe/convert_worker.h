@@ -8,8 +8,7 @@
 // the conversion thread may still wait for its runner, so the last of the two lets go.
 
 #include "convert/convert_task.h"
-#include "convert/util_transform.h"
-#include "convert/util_transform_special.h"
+#include "convert/job_factory.h"
 #include "platform/message_target.h"
 
 #include <condition_variable>
@@ -25,13 +24,9 @@ namespace mainframe {
 using JobFactory =
     std::function<std::unique_ptr<convert::CUtilTransform>(convert::ConvertTask*, platform::MessageTarget*)>;
 
-// The job for a task's source kind: CUtilTransform, or the qsv, kux and qlv jobs.
-std::unique_ptr<convert::CUtilTransform> makeJob(convert::ConvertTask* task, platform::MessageTarget* window,
-                                                 const convert::JobOptions& options,
-                                                 const convert::SpecialSourceOptions& special);
 // The special sources' probe: ProbeMedia and MakeCover.
 convert::SourceProbe listProbe();
-// A factory for makeJob with these options (the default: the window's timings, the
+// A factory for convert::makeJob with these options (the default: the window's timings, the
 // list's probe).
 JobFactory makeJobFactory(convert::JobOptions options = {},
                           convert::SpecialSourceOptions special = {listProbe()});

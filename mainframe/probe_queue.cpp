@@ -1,7 +1,7 @@
 #include "mainframe/probe_queue.h"
 
-#include "convert/messages.h"
 #include "mainframe/media_probe.h"
+#include "platform/window_messages.h"
 
 namespace mainframe {
 
@@ -49,7 +49,7 @@ void ProbeQueue::threadMain() {
             if (ProbeMedia(*task) && make_covers_ && task->source_kind == 0)
                 MakeCover(*task);
             if (!stop_.load() && !skip_.load() && !task->isStopped() && window_) {
-                window_->send(convert::WM_TASK_INFO_READY, reinterpret_cast<platform::WParam>(task), 0);
+                platform::sendToMainWindow(*window_, platform::MainWindowId::WM_TASK_INFO_READY, task);
             }
             task->ready.store(true, std::memory_order_release);
         }

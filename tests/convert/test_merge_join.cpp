@@ -3,6 +3,7 @@
 #include "convert/merge_join.h"
 #include "convert/merge_list.h"
 #include "platform/folders.h"
+#include "platform/window_messages.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -48,12 +49,13 @@ JoinResult pumpJoin(platform::MessageQueue& queue, int timeout_ms = 60000) {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!r.done && !r.failed && std::chrono::steady_clock::now() < until) {
         queue.waitAndDispatch(
-            [&](const Message& m) {
-                if (m.id == convert::WM_MERGE_JOIN_PROGRESS)
-                    r.progress.push_back(static_cast<int>(m.wparam));
-                if (m.id == convert::WM_MERGE_JOIN_DONE)
+            [&](const Message& raw) {
+                const platform::MergeDialogMessage m(raw);
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS)
+                    r.progress.push_back(platform::progressPercent(m));
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
                     r.done = true;
-                if (m.id == convert::WM_MERGE_JOIN_FAILED)
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
                     r.failed = true;
                 return 0;
             },

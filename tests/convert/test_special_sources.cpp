@@ -1,12 +1,12 @@
 // The kux, qlv and qsv jobs with stand-in companion tools (tests/convert/standins) in a
 // temporary program folder's plugin/.
 
-#include "convert/messages.h"
 #include "convert/util_transform_kux.h"
 #include "convert/util_transform_qlv.h"
 #include "convert/util_transform_qsv.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
+#include "platform/window_messages.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -41,18 +41,19 @@ Outcome pump(platform::MessageQueue& queue, int timeout_ms = 30000) {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!out.success && !out.failed && std::chrono::steady_clock::now() < until) {
         queue.waitAndDispatch(
-            [&](const Message& m) {
-                out.messages.push_back(m);
-                if (m.id == convert::WM_CONVERT_PROGRESS) {
-                    out.progress.push_back(static_cast<int>(m.lparam));
-                    if (m.lparam == 100)
+            [&](const Message& raw) {
+                out.messages.push_back(raw);
+                const platform::MainWindowMessage m(raw);
+                if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
+                    out.progress.push_back(platform::progressPercent(m));
+                    if (platform::progressPercent(m) == 100)
                         out.success = true;
                 }
-                if (m.id == convert::WM_CONVERT_FAILED)
+                if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED)
                     out.failed = true;
-                if (m.id == convert::WM_CONVERT_START_FAILED)
+                if (m.id() == platform::MainWindowId::WM_CONVERT_START_FAILED)
                     out.start_failed = true;
-                if (m.id == convert::WM_TASK_INFO_READY)
+                if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY)
                     out.info_ready = true;
                 return 0;
             },
@@ -138,7 +139,7 @@ TEST_F(SpecialSourceTest, KuxToolOutputBecomesTheSourceAndNoCropIsApplied) {
     convert::CUtilTransform_Kux job(t.get(), &queue, options, special);
     job.Start();
     Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failureText();
+    ASSERT_TRUE(out.success) << job.failure().text;
     EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".mp4")).string());
     EXPECT_TRUE(fs::exists(t->output_path));
     EXPECT_EQ(job.commandText().find("crop"), std::string::npos) << job.commandText();
@@ -164,7 +165,7 @@ TEST_F(SpecialSourceTest, QlvLeavesOnlyTheTsOfTheTaskInTheWorkFolder) {
     convert::CUtilTransform_Qlv job(t.get(), &queue, options, special);
     job.Start();
     Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failureText();
+    ASSERT_TRUE(out.success) << job.failure().text;
     EXPECT_EQ(workFilesOf(*t), std::vector<std::string>{t->unique_id + ".ts"});
     EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".ts")).string());
     ASSERT_EQ(job.toolCommands().size(), 2u);
@@ -177,7 +178,7 @@ TEST_F(SpecialSourceTest, QsvTinyFlvFallsBackToTheMp4AndShowsItsSize) {
     convert::CUtilTransform_Qsv job(t.get(), &queue, options, special);
     job.Start();
     Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failureText();
+    ASSERT_TRUE(out.success) << job.failure().text;
     const fs::path flv = platform::workDir() / (t->unique_id + ".flv");
     EXPECT_EQ(t->source_path, flv.string() + ".mp4");
     EXPECT_FALSE(fs::exists(flv));
@@ -190,7 +191,7 @@ TEST_F(SpecialSourceTest, QsvLargeEnoughFlvIsKept) {
     convert::CUtilTransform_Qsv job(t.get(), &queue, options, special);
     job.Start();
     Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failureText();
+    ASSERT_TRUE(out.success) << job.failure().text;
     EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".flv")).string());
 }
 

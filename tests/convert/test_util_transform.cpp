@@ -1,7 +1,7 @@
 #include "convert/util_transform.h"
 
-#include "convert/messages.h"
 #include "platform/message_target.h"
+#include "platform/window_messages.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <sstream>
 #include <vector>
 
@@ -19,7 +21,15 @@ namespace fs = std::filesystem;
 using convert::ConvertMode;
 using convert::ConvertTask;
 using convert::CUtilTransform;
+using platform::MainWindowId;
 using platform::Message;
+
+MainWindowId idOf(const Message& m) {
+    return platform::MainWindowMessage(m).id();
+}
+int percentOf(const Message& m) {
+    return platform::progressPercent(platform::MainWindowMessage(m));
+}
 
 // A ready task for a generated 1 s clip, converted to mp4 at its own size.
 void prepare(ConvertTask& t, const fs::path& source, const fs::path& out_dir) {
@@ -54,8 +64,8 @@ std::vector<Message> runToEnd(platform::MessageQueue& queue, int timeout_ms = 20
         queue.waitAndDispatch(
             [&](const Message& m) {
                 seen.push_back(m);
-                if (m.id == convert::WM_CONVERT_FAILED ||
-                    (m.id == convert::WM_CONVERT_PROGRESS && m.lparam == 100))
+                if (idOf(m) == MainWindowId::WM_CONVERT_FAILED ||
+                    (idOf(m) == MainWindowId::WM_CONVERT_PROGRESS && percentOf(m) == 100))
                     done = true;
                 return 0;
             },
@@ -81,11 +91,11 @@ TEST_F(JobTest, ConvertsAndReportsSuccessOnce) {
     job.Start();
     auto seen = runToEnd(queue);
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().id, convert::WM_CONVERT_PROGRESS);
-    EXPECT_EQ(seen.back().lparam, 100);
-    EXPECT_EQ(seen.back().wparam, reinterpret_cast<platform::WParam>(&t));
+    EXPECT_EQ(idOf(seen.back()), MainWindowId::WM_CONVERT_PROGRESS);
+    EXPECT_EQ(percentOf(seen.back()), 100);
+    EXPECT_EQ(platform::taskOf(platform::MainWindowMessage(seen.back())), &t);
     for (const auto& m : seen)
-        EXPECT_LE(m.lparam, 100);
+        EXPECT_LE(percentOf(m), 100);
     EXPECT_EQ(t.output_path, (dir / "out/clip.mp4").string());
     EXPECT_GT(fs::file_size(t.output_path), 1000u);
     EXPECT_EQ(job.commandText().rfind("ffmpeg -hide_banner -progress \"", 0), 0u);
@@ -108,7 +118,7 @@ TEST_F(JobTest, RenamesBesideExistingOutputsAndGivesUpAfterThree) {
     EXPECT_EQ(job.progressPath().filename().string(), t.output_name + "_mp4");
     auto seen = runToEnd(queue);
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().lparam, 100);
+    EXPECT_EQ(percentOf(seen.back()), 100);
     EXPECT_EQ(testsupport::readFile(dir / ("clip_0_" + id + ".mp4")), "taken");
 
     ConvertTask full;
@@ -120,8 +130,9 @@ TEST_F(JobTest, RenamesBesideExistingOutputsAndGivesUpAfterThree) {
     blocked.Start();
     seen = runToEnd(queue, 2000);
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].id, convert::WM_CONVERT_FAILED);
+    EXPECT_EQ(idOf(seen[0]), MainWindowId::WM_CONVERT_FAILED);
     EXPECT_FALSE(blocked.runnerRunning());
+    EXPECT_NE(blocked.failure().text.find("no free output name"), std::string::npos);
 }
 
 TEST_F(JobTest, BadInputFailsWithFfmpegsReason) {
@@ -132,8 +143,10 @@ TEST_F(JobTest, BadInputFailsWithFfmpegsReason) {
     job.Start();
     auto seen = runToEnd(queue);
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().id, convert::WM_CONVERT_FAILED);
-    EXPECT_NE(job.failureText().find("Invalid data"), std::string::npos) << job.failureText();
+    EXPECT_EQ(idOf(seen.back()), MainWindowId::WM_CONVERT_FAILED);
+    // The user reads a sentence; the log keeps ffmpeg's own line.
+    EXPECT_EQ(job.failure().text, "the file is damaged or is not a media file that can be read");
+    EXPECT_NE(job.failure().detail.find("Invalid data"), std::string::npos) << job.failure().detail;
 }
 
 TEST_F(JobTest, MissingToolReportsStartFailureThenFailure) {
@@ -147,8 +160,9 @@ TEST_F(JobTest, MissingToolReportsStartFailureThenFailure) {
     job.Start();
     auto seen = runToEnd(queue);
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].id, convert::WM_CONVERT_START_FAILED);
-    EXPECT_EQ(seen[1].id, convert::WM_CONVERT_FAILED);
+    EXPECT_EQ(idOf(seen[0]), MainWindowId::WM_CONVERT_START_FAILED);
+    EXPECT_EQ(idOf(seen[1]), MainWindowId::WM_CONVERT_FAILED);
+    EXPECT_EQ(job.failure().text, "cannot start ffmpeg");
 }
 
 TEST_F(JobTest, StopEndsAtOncePostsNothingAndCleansUp) {
@@ -181,7 +195,7 @@ TEST_F(JobTest, WaitsForTheProbeBeforeRunning) {
     t.ready.store(true);
     auto seen = runToEnd(queue);
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().lparam, 100);
+    EXPECT_EQ(percentOf(seen.back()), 100);
 }
 
 // Our own child processes named ffmpeg (found through /proc, by parent id).
@@ -215,8 +229,8 @@ TEST_F(JobTest, ChildDyingAfterSomeProgressIsAFailure) {
     while (!progressed && std::chrono::steady_clock::now() < until) {
         queue.waitAndDispatch(
             [&](const Message& m) {
-                EXPECT_EQ(m.id, convert::WM_CONVERT_PROGRESS);
-                progressed = m.lparam > 0 && m.lparam < 100;
+                EXPECT_EQ(idOf(m), MainWindowId::WM_CONVERT_PROGRESS);
+                progressed = percentOf(m) > 0 && percentOf(m) < 100;
                 return 0;
             },
             50);
@@ -227,8 +241,8 @@ TEST_F(JobTest, ChildDyingAfterSomeProgressIsAFailure) {
     ::kill(children[0], SIGKILL);
     auto seen = runToEnd(queue, 5000);
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().id, convert::WM_CONVERT_FAILED);
-    EXPECT_FALSE(job.failureText().empty());
+    EXPECT_EQ(idOf(seen.back()), MainWindowId::WM_CONVERT_FAILED);
+    EXPECT_FALSE(job.failure().text.empty());
 }
 
 TEST(ProgressScan, ReadsOnlyOutTimeAndEnd) {
@@ -244,6 +258,19 @@ TEST(ProgressScan, ReadsOnlyOutTimeAndEnd) {
     EXPECT_TRUE(scan.end);
 }
 
+TEST(ProgressScan, CrLfLinesReadAsTheSameValuesAndAnyTextIsSafe) {
+    std::istringstream crlf("out_time_ms=12340000\r\nprogress=continue\r\nprogress=end\r\n");
+    auto scan = convert::scanProgress(crlf);
+    EXPECT_EQ(scan.hundredths, 1234);
+    EXPECT_TRUE(scan.end);
+    std::istringstream odd(
+        "out_time_ms=\nout_time_ms=N/A\nout_time_ms=-500000000\n"
+        "out_time_ms=99999999999999999999999999\nout_time_ms=  3000000x\n");
+    scan = convert::scanProgress(odd);
+    EXPECT_EQ(scan.hundredths, 9223372036854775807LL / 10000);  // saturated, not wrapped
+    EXPECT_FALSE(scan.end);
+}
+
 TEST(ProgressPercent, MeasuresWhatIsWrittenAndHoldsBelowHundred) {
     convert::ProgressScan scan;
     scan.hundredths = 1234;  // 12.34 s
@@ -253,8 +280,30 @@ TEST(ProgressPercent, MeasuresWhatIsWrittenAndHoldsBelowHundred) {
     scan.hundredths = 6060;  // past the truncated duration: no wrap to 1
     EXPECT_EQ(convert::progressPercent(scan, 60), 99);
     EXPECT_EQ(convert::progressPercent(scan, 0), 0);
+    // A length nobody knows is no length: NaN, infinity and negatives read 0.
+    EXPECT_EQ(convert::progressPercent(scan, std::nan("")), 0);
+    EXPECT_EQ(convert::progressPercent(scan, std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(convert::progressPercent(scan, -5), 0);
     scan.end = true;
     EXPECT_EQ(convert::progressPercent(scan, 0), 100);
+    EXPECT_EQ(convert::progressPercent(scan, std::nan("")), 100);
+}
+
+TEST(FfmpegMessages, LastMeaningfulLineBecomesASentence) {
+    std::istringstream messages(
+        "Input #0, mov,mp4 from 'a.mp4':\n  Duration: 00:00:01.00\nStream mapping:\n"
+        "frame=    1 size=0kB\rframe=   25 size=10kB\r\n"
+        "[mp4 @ 0x1] Error writing trailer: No space left on device\n"
+        "Conversion failed!\n");
+    const std::string last = convert::lastFfmpegLine(messages);
+    EXPECT_EQ(last, "[mp4 @ 0x1] Error writing trailer: No space left on device");
+    EXPECT_EQ(convert::ffmpegFailureText(last),
+              "the output could not be written completely (is the disk full?)");
+    std::istringstream status_only("frame=    1 size=0kB\rframe=   25 size=10kB\r\n");
+    EXPECT_EQ(convert::lastFfmpegLine(status_only), "");
+    EXPECT_EQ(convert::ffmpegFailureText(""), "ffmpeg ended without finishing the output");
+    EXPECT_EQ(convert::ffmpegFailureText("x: Something odd"),
+              "ffmpeg stopped with an error: x: Something odd");
 }
 
 }  // namespace

@@ -3,13 +3,12 @@
 // checked for consistency after every handled message and every command.
 
 #include "convert/merge_join.h"
-#include "convert/messages.h"
 #include "mainframe/conversion_controller.h"
 #include "mainframe/convert_worker.h"
-#include "mainframe/messages.h"
 #include "mainframe/probe_queue.h"
 #include "mainframe/task_lists.h"
 #include "platform/folders.h"
+#include "platform/window_messages.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -47,10 +46,11 @@ int joinModally(const convert::MergeRequest& request, fs::path* merged) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (result < 0 && std::chrono::steady_clock::now() < until) {
         dialog.waitAndDispatch(
-            [&](const Message& m) {
-                if (m.id == convert::WM_MERGE_JOIN_DONE)
+            [&](const Message& raw) {
+                const platform::MergeDialogMessage m(raw);
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
                     result = 1;
-                if (m.id == convert::WM_MERGE_JOIN_FAILED)
+                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
                     result = 0;
                 return 0;
             },

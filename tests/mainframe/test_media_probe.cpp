@@ -1,8 +1,8 @@
 #include "mainframe/media_probe.h"
 
-#include "convert/messages.h"
 #include "mainframe/probe_queue.h"
 #include "mainframe/target_resolution.h"
+#include "platform/window_messages.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -230,9 +230,10 @@ TEST(ProbeQueue, ProbesInOrderSendsInfoReadyThenMarksReady) {
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (announced.size() < 3 && std::chrono::steady_clock::now() < until) {
             window.waitAndDispatch(
-                [&](const platform::Message& m) {
-                    EXPECT_EQ(m.id, convert::WM_TASK_INFO_READY);
-                    auto* task = reinterpret_cast<ConvertTask*>(m.wparam);
+                [&](const platform::Message& raw) {
+                    const platform::MainWindowMessage m(raw);
+                    EXPECT_EQ(m.id(), platform::MainWindowId::WM_TASK_INFO_READY);
+                    ConvertTask* task = platform::taskOf(m);
                     EXPECT_FALSE(task->ready.load());  // the window sees the facts first
                     announced.push_back(task);
                     return 0;

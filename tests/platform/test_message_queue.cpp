@@ -1,5 +1,7 @@
 #include "platform/message_target.h"
 
+#include "platform/window_messages.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -60,6 +62,43 @@ TEST(MessageQueue, CloseReleasesBlockedSendersAndRefusesMore) {
     queue.close();
     sender.join();
     EXPECT_FALSE(queue.post(1, 0, 0));
+}
+
+TEST(WindowMessages, PayloadsArriveAsPostedAndEachReceiverReadsItsOwnId) {
+    platform::MessageQueue main_window, merge_dialog;
+    char storage = 0;  // any address stands for a task here
+    auto* task = reinterpret_cast<convert::ConvertTask*>(&storage);
+    platform::postConvertProgress(main_window, task, 42);
+    platform::postToMainWindow(main_window, platform::MainWindowId::WM_MERGE_FAILED);
+    platform::postJoinProgress(merge_dialog, 57);
+    platform::postToMergeDialog(merge_dialog, platform::MergeDialogId::WM_MERGE_JOIN_FAILED);
+
+    std::vector<platform::Message> to_main, to_dialog;
+    auto keep = [](std::vector<platform::Message>& into) {
+        return [&into](const platform::Message& m) {
+            into.push_back(m);
+            return platform::LParam{0};
+        };
+    };
+    main_window.dispatch(keep(to_main));
+    merge_dialog.dispatch(keep(to_dialog));
+    ASSERT_EQ(to_main.size(), 2u);
+    ASSERT_EQ(to_dialog.size(), 2u);
+
+    const platform::MainWindowMessage progress(to_main[0]);
+    EXPECT_EQ(progress.id(), platform::MainWindowId::WM_CONVERT_PROGRESS);
+    EXPECT_EQ(platform::taskOf(progress), task);
+    EXPECT_EQ(platform::progressPercent(progress), 42);
+    const platform::MergeDialogMessage join(to_dialog[0]);
+    EXPECT_EQ(join.id(), platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS);
+    EXPECT_EQ(platform::progressPercent(join), 57);
+
+    // The system's ids on the wire: one number, two meanings by receiver.
+    EXPECT_EQ(to_main[1].id, 9031u);
+    EXPECT_EQ(to_dialog[1].id, 9031u);
+    EXPECT_EQ(platform::MainWindowMessage(to_main[1]).id(), platform::MainWindowId::WM_MERGE_FAILED);
+    EXPECT_EQ(platform::taskOf(platform::MainWindowMessage(to_main[1])), nullptr);
+    EXPECT_EQ(platform::MergeDialogMessage(to_dialog[1]).id(), platform::MergeDialogId::WM_MERGE_JOIN_FAILED);
 }
 
 }  // namespace
