@@ -25,6 +25,22 @@ std::string withSlash(std::string folder) {
     return folder;
 }
 
+// The longest file name the file systems take, in bytes.
+constexpr std::size_t kMaxNameBytes = 255;
+
+// `base` cut so that base + suffix + "." + ext fits a file name, and so do the job's
+// own files named after it (base + suffix + "_" + ext + ".err" in the log folder), at a
+// character boundary of its UTF-8.
+std::string fitName(std::string base, const std::string& suffix, const std::string& ext) {
+    const std::size_t rest = suffix.size() + 1 + ext.size() + 4;
+    if (base.size() + rest <= kMaxNameBytes)
+        return base + suffix;
+    std::size_t keep = rest < kMaxNameBytes ? kMaxNameBytes - rest : 0;
+    while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80)
+        --keep;
+    return base.substr(0, keep) + suffix;
+}
+
 }  // namespace
 
 CUtilTransform::CUtilTransform(ConvertTask* task, platform::MessageTarget* window, JobOptions options)
@@ -62,13 +78,16 @@ bool CUtilTransform::chooseOutputPath(ConvertTask& task, const fs::path& work_di
         std::string base = merge ? withSlash(work_dir.string()) : withSlash(task.output_folder);
         return base + task.output_name + "." + task.target_ext;
     };
+    // A rename adds to the name; a name that no file system takes would fail in ffmpeg.
+    task.output_name = fitName(task.output_name, "", task.target_ext);
     task.output_path = pathFor();
     if (merge) {
         // Merge parts live in our own work folder: an old part is simply replaced.
         removeFile(task.output_path);
     } else {
         for (int i = 0; i < 3 && fileExists(task.output_path); ++i) {
-            task.output_name += "_" + std::to_string(i) + "_" + task.unique_id;
+            task.output_name =
+                fitName(task.output_name, "_" + std::to_string(i) + "_" + task.unique_id, task.target_ext);
             task.output_path = pathFor();
         }
     }

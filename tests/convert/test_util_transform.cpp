@@ -135,6 +135,32 @@ TEST_F(JobTest, RenamesBesideExistingOutputsAndGivesUpAfterThree) {
     EXPECT_NE(blocked.failure().text.find("no free output name"), std::string::npos);
 }
 
+TEST_F(JobTest, LongNamesAreShortenedToFitBesideAnEarlierOutput) {
+    // 240 bytes, with a two-byte letter across the cut of the rename.
+    const std::string name = std::string(225, 'a') + std::string(5, 'b') + "\xc3\xa9" + std::string(8, 'c');
+    ASSERT_TRUE(testsupport::makeClip(dir / (name + ".mp4"), 1.0, true, false, {"-s", "160x120"}));
+    fs::create_directories(dir / "out");
+    for (int round = 0; round < 2; ++round) {
+        ConvertTask t;
+        prepare(t, dir / (name + ".mp4"), dir / "out");
+        CUtilTransform job(&t, &queue, fastOptions());
+        job.Start();
+        auto seen = runToEnd(queue);
+        ASSERT_FALSE(seen.empty());
+        ASSERT_EQ(percentOf(seen.back()), 100) << round << ": " << job.failure().text;
+        const std::string file = fs::path(t.output_path).filename().string();
+        EXPECT_LE(file.size(), 255u);
+        EXPECT_LE(job.progressPath().filename().string().size(), 255u);
+        if (round == 1) {
+            EXPECT_EQ(file.rfind(std::string(225, 'a'), 0), 0u);
+            EXPECT_NE(file.find("_0_" + t.unique_id + ".mp4"), std::string::npos) << file;
+            // Cut at a character boundary: no half letter is left before the suffix.
+            EXPECT_EQ(file.find("\xc3_"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 2);
+}
+
 TEST_F(JobTest, BadInputFailsWithFfmpegsReason) {
     testsupport::writeFile(dir / "broken.mp4", std::string(4096, 'x'));
     ConvertTask t;
