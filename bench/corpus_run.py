@@ -13,6 +13,7 @@ Prints a table per mode and the cases that went wrong; with --markdown FILE also
 writes them there. Exit status 1 when any false result or leftover was seen.
 
 usage: bench/corpus_run.py [--build DIR] [--timeout S] [--markdown FILE] [--only SUBSTR]
+                          [--modes video,audio,gif]
 """
 import argparse, os, shutil, subprocess, sys, tempfile, time
 
@@ -51,6 +52,7 @@ def main():
     ap.add_argument("--timeout", type=float, default=300)
     ap.add_argument("--markdown")
     ap.add_argument("--only", default="")
+    ap.add_argument("--modes", default="video,audio,gif", help="comma-separated subset of video,audio,gif")
     args = ap.parse_args()
     tool = os.path.join(args.build, "bin", "quorin-convert")
     files = sorted(f for f in os.listdir(args.media) if not f.endswith(".md") and args.only in f)
@@ -59,7 +61,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="quorin-corpus-") as tmp:
         env = dict(os.environ, QUORIN_DATA_DIR=os.path.join(tmp, "data"), TMPDIR=tmp,
                    XDG_CONFIG_HOME=os.path.join(tmp, "config"), HOME=tmp)
-        for mode, opts, stream in MODES:
+        for mode, opts, stream in [m for m in MODES if m[0] in args.modes.split(",")]:
             counts = dict(files=0, reference=0, ok=0, both_fail=0, extra_ok=0, false_failure=0,
                           false_success=0, left_behind=0, timeout=0, seconds=0.0)
             for name in files:
