@@ -34,6 +34,9 @@ public:
 
     // The window's tests of a row: converting while its remove button is hidden,
     // finished while its success mark shows.
+    // Every part made so far, by name.
+    const std::map<std::string, RowPart, std::less<>>& parts() const { return parts_; }
+
     bool converting() const { return !visible("btn_del_video"); }
     bool finished() const { return visible("recode_success"); }
 

@@ -41,63 +41,72 @@ Attributes parsePairs(const QString& text) {
     return out;
 }
 
-struct Parser {
-    Window* window;
+void adopt(Control* parent, Control* child) {
+    if (auto* list = dynamic_cast<List*>(parent)) {
+        list->add(child);
+    } else if (auto* container = dynamic_cast<Container*>(parent)) {
+        container->add(child);
+    } else {
+        delete child;  // only containers and lists hold controls
+    }
+}
+
+void readFont(QXmlStreamReader& xml, Window* window) {
+    const QXmlStreamAttributes a = xml.attributes();
+    QFont font = window->layoutFont(-1);
+    if (a.hasAttribute("name"))
+        font.setFamily(a.value("name").toString());
+    if (a.hasAttribute("size"))
+        font.setPixelSize(skin().scaled(a.value("size").toInt()));
+    if (a.hasAttribute("bold"))
+        font.setWeight(a.value("bold") == QLatin1String("true") ? QFont::DemiBold : QFont::Normal);
+    window->addLayoutFont(a.value("id").toInt(), font, a.value("default") == QLatin1String("true"));
+    xml.skipCurrentElement();
+}
+
+}  // namespace
+
+namespace {
+
+// Reads a control element into a template node; includes become their controls.
+struct TemplateParser {
     QHash<QString, Attributes> defaults;  // lower-case tag → attributes
-    QString error;
     int depth = 0;
 
-    void apply(Control* control, const QString& tag, const QXmlStreamAttributes& attributes) {
-        control->setTag(tag.toStdString());
-        auto found = defaults.find(tag.toLower());
-        if (found != defaults.end()) {
-            for (auto& [k, v] : *found)
-                control->setAttribute(k.toStdString(), v.toStdString());
-        }
-        for (const QXmlStreamAttribute& a : attributes)
-            control->setAttribute(a.name().toString().toStdString(), a.value().toString().toStdString());
+    // <Default name= value=/>: true when the element was one.
+    bool readDefault(QXmlStreamReader& xml) {
+        if (xml.name() != QLatin1String("Default"))
+            return false;
+        defaults.insert(xml.attributes().value("name").toString().toLower(),
+                        parsePairs(xml.attributes().value("value").toString()));
+        xml.skipCurrentElement();
+        return true;
     }
 
-    static void adopt(Control* parent, Control* child) {
-        if (auto* list = dynamic_cast<List*>(parent)) {
-            list->add(child);
-        } else if (auto* container = dynamic_cast<Container*>(parent)) {
-            container->add(child);
-        } else {
-            delete child;  // only containers and lists hold controls
-        }
-    }
-
-    // Reads the current element (a control) and everything inside it. Returns the
-    // control, or null when the tag is unknown (its subtree is skipped).
-    Control* readControl(QXmlStreamReader& xml, Control* parent, std::vector<Control*>* roots) {
+    void readNode(QXmlStreamReader& xml, std::vector<LayoutTemplate::Node>& out) {
         const QString tag = xml.name().toString();
         if (tag == QLatin1String("Include")) {
             QString source = xml.attributes().value("source").toString();
             xml.skipCurrentElement();
-            include(source, parent, roots);
-            return nullptr;
+            include(source, out);
+            return;
         }
-        Control* control = window->createControl(tag.toStdString());
-        if (!control) {
-            xml.skipCurrentElement();
-            return nullptr;
+        LayoutTemplate::Node node;
+        node.tag = tag.toStdString();
+        auto found = defaults.find(tag.toLower());
+        if (found != defaults.end()) {
+            for (auto& [k, v] : *found)
+                node.attributes.emplace_back(k.toStdString(), v.toStdString());
         }
-        // Attributes such as visible='true' must not act on a parentless widget (that
-        // would open it as a window of its own), so a root starts inside the window.
-        if (parent)
-            adopt(parent, control);
-        else
-            control->setParent(window);
-        if (roots)
-            roots->push_back(control);
-        apply(control, tag, xml.attributes());
+        for (const QXmlStreamAttribute& a : xml.attributes())
+            node.attributes.emplace_back(a.name().toString().toStdString(),
+                                         a.value().toString().toStdString());
         while (xml.readNextStartElement())
-            readControl(xml, control, nullptr);
-        return control;
+            readNode(xml, node.children);
+        out.push_back(std::move(node));
     }
 
-    void include(const QString& source, Control* parent, std::vector<Control*>* roots) {
+    void include(const QString& source, std::vector<LayoutTemplate::Node>& out) {
         if (depth >= kMaxIncludeDepth)
             return;
         auto bytes = skin().read(source.toStdString());
@@ -106,35 +115,37 @@ struct Parser {
         ++depth;
         QXmlStreamReader xml(*bytes);
         if (xml.readNextStartElement()) {
-            // An included file is either one control or a wrapper of several.
             if (xml.name() == QLatin1String("Window") || xml.name() == QLatin1String("Include")) {
                 while (xml.readNextStartElement())
-                    readControl(xml, parent, roots);
+                    readNode(xml, out);
             } else {
-                readControl(xml, parent, roots);
+                readNode(xml, out);
             }
         }
         --depth;
     }
-
-    void readFont(QXmlStreamReader& xml) {
-        const QXmlStreamAttributes a = xml.attributes();
-        QFont font = window->layoutFont(-1);
-        if (a.hasAttribute("name"))
-            font.setFamily(a.value("name").toString());
-        if (a.hasAttribute("size"))
-            font.setPixelSize(skin().scaled(a.value("size").toInt()));
-        if (a.hasAttribute("bold"))
-            font.setWeight(a.value("bold") == QLatin1String("true") ? QFont::DemiBold : QFont::Normal);
-        window->addLayoutFont(a.value("id").toInt(), font, a.value("default") == QLatin1String("true"));
-        xml.skipCurrentElement();
-    }
 };
+
+Control* build(const LayoutTemplate::Node& node, Control* parent, QWidget* root_parent,
+               const std::function<Control*(std::string_view)>& create) {
+    Control* control = create(node.tag);
+    if (!control)
+        return nullptr;
+    if (parent)
+        adopt(parent, control);
+    else if (root_parent)
+        control->setParent(root_parent);
+    control->setTag(node.tag);
+    for (const auto& [k, v] : node.attributes)
+        control->setAttribute(k, v);
+    for (const LayoutTemplate::Node& child : node.children)
+        build(child, control, nullptr, create);
+    return control;
+}
 
 }  // namespace
 
 bool Builder::buildWindow(const QByteArray& bytes, QString* error) {
-    Parser parser{window_, {}, {}, 0};
     QXmlStreamReader xml(bytes);
     if (!xml.readNextStartElement() || xml.name() != QLatin1String("Window")) {
         if (error)
@@ -145,17 +156,15 @@ bool Builder::buildWindow(const QByteArray& bytes, QString* error) {
     for (const QXmlStreamAttribute& a : xml.attributes())
         attributes.insert(a.name().toString(), a.value().toString());
     window_->applyWindowAttributes(attributes);
-    std::vector<Control*> roots;
+    TemplateParser parser;
+    std::vector<LayoutTemplate::Node> roots;
     while (xml.readNextStartElement()) {
-        const auto name = xml.name();
-        if (name == QLatin1String("Font")) {
-            parser.readFont(xml);
-        } else if (name == QLatin1String("Default")) {
-            parser.defaults.insert(xml.attributes().value("name").toString().toLower(),
-                                   parsePairs(xml.attributes().value("value").toString()));
-            xml.skipCurrentElement();
+        if (xml.name() == QLatin1String("Font")) {
+            readFont(xml, window_);
+        } else if (parser.readDefault(xml)) {
+            continue;
         } else if (roots.empty()) {
-            parser.readControl(xml, nullptr, &roots);
+            parser.readNode(xml, roots);
         } else {
             xml.skipCurrentElement();  // one root control per window
         }
@@ -163,50 +172,62 @@ bool Builder::buildWindow(const QByteArray& bytes, QString* error) {
     if (xml.hasError()) {
         if (error)
             *error = xml.errorString();
-        for (Control* c : roots)
-            delete c;
         return false;
     }
-    if (roots.empty()) {
+    Window* window = window_;
+    Control* root =
+        roots.empty() ? nullptr : build(roots.front(), nullptr, window, [window](std::string_view tag) {
+            return window->createControl(tag);
+        });
+    if (!root) {
         if (error)
             *error = QStringLiteral("no root control");
         return false;
     }
-    window_->setRoot(roots.front());
+    window_->setRoot(root);
     return true;
 }
 
-Control* Builder::buildControl(const QByteArray& bytes, QString* error) {
-    Parser parser{window_, {}, {}, 0};
+std::shared_ptr<const LayoutTemplate> LayoutTemplate::parse(const QByteArray& bytes, QString* error) {
+    TemplateParser parser;
     QXmlStreamReader xml(bytes);
-    std::vector<Control*> roots;
+    std::vector<Node> roots;
     if (xml.readNextStartElement()) {
         if (xml.name() == QLatin1String("Window")) {
             while (xml.readNextStartElement()) {
-                if (xml.name() == QLatin1String("Default")) {
-                    parser.defaults.insert(xml.attributes().value("name").toString().toLower(),
-                                           parsePairs(xml.attributes().value("value").toString()));
+                if (parser.readDefault(xml)) {
+                    continue;
+                } else if (xml.name() == QLatin1String("Font") || !roots.empty()) {
                     xml.skipCurrentElement();
-                } else if (xml.name() == QLatin1String("Font")) {
-                    xml.skipCurrentElement();
-                } else if (roots.empty()) {
-                    parser.readControl(xml, nullptr, &roots);
                 } else {
-                    xml.skipCurrentElement();
+                    parser.readNode(xml, roots);
                 }
             }
         } else {
-            parser.readControl(xml, nullptr, &roots);
+            parser.readNode(xml, roots);
         }
     }
     if (xml.hasError() || roots.empty()) {
         if (error)
             *error = xml.hasError() ? xml.errorString() : QStringLiteral("no control");
-        for (Control* c : roots)
-            delete c;
         return nullptr;
     }
-    return roots.front();
+    auto out = std::make_shared<LayoutTemplate>();
+    out->root_ = std::move(roots.front());
+    return out;
+}
+
+Control* LayoutTemplate::instantiate(const std::function<Control*(std::string_view)>& create,
+                                     QWidget* root_parent) const {
+    return build(root_, nullptr, root_parent, create);
+}
+
+Control* Builder::buildControl(const QByteArray& bytes, QString* error) {
+    auto layout = LayoutTemplate::parse(bytes, error);
+    if (!layout)
+        return nullptr;
+    Window* window = window_;
+    return layout->instantiate([window](std::string_view tag) { return window->createControl(tag); }, window);
 }
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #include <QEvent>
 #include <QLineEdit>
+#include <QPalette>
 #include <QRegularExpressionValidator>
 
 #include "ui/controls.h"
@@ -12,7 +13,12 @@ QUORIN_UI_CONTROL("Edit", Edit);
 Edit::Edit() : line_(new QLineEdit(this)) {
     line_->setFrame(false);
     line_->setObjectName(QString());  // only the Edit is found by name
-    line_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
+    // Transparent through the palette, not a style sheet: style sheets make every
+    // insertion of a row with an edit restyle it, which is slow in long lists.
+    QPalette palette = line_->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    line_->setPalette(palette);
+    line_->setAutoFillBackground(false);
     line_->installEventFilter(this);
     setCursor(Qt::IBeamCursor);
     setFocusProxy(line_);

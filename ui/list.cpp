@@ -48,8 +48,9 @@ void ListRow::leaveEvent(QEvent*) {
     update();
 }
 
+// On the scroll bar alone: a style sheet on the area would reach every control of
+// every row, and restyling thousands of widgets on each insertion is slow.
 static const char* kScrollBarStyle =
-    "QScrollArea { background: transparent; border: none; }"
     "QScrollBar:vertical { background: transparent; width: %1px; margin: 0; }"
     "QScrollBar::handle:vertical { background: #C9CED6; border-radius: %2px; min-height: 24px; }"
     "QScrollBar::handle:vertical:hover { background: #A9B0BB; }"
@@ -61,7 +62,8 @@ List::List() : area_(new QScrollArea(this)), body_(new QWidget), column_(new QVB
     area_->setFrameShape(QFrame::NoFrame);
     area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const int w = skin().scaled(8);
-    area_->setStyleSheet(QString::fromLatin1(kScrollBarStyle).arg(w).arg(w / 2));
+    area_->verticalScrollBar()->setStyleSheet(QString::fromLatin1(kScrollBarStyle).arg(w).arg(w / 2));
+    area_->setAutoFillBackground(false);
     body_->setAttribute(Qt::WA_TranslucentBackground);
     body_->setAutoFillBackground(false);
     area_->viewport()->setAutoFillBackground(false);

@@ -39,6 +39,25 @@ void roundIcon(QPainter& p, qreal s, QColor color, const std::function<void(QPai
     mark(p, s);
 }
 
+bool drawRect(const QString& dir, const QString& name, int w, int h,
+              const std::function<void(QPainter&, qreal, qreal)>& paint) {
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        paint(p, w, h);
+    }
+    const bool ok = image.save(dir + "/" + name);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(name));
+    return ok;
+}
+
+// Row buttons: 32 units, a line glyph in the middle half.
+QPen rowPen(qreal s, QColor color = kGlyph) {
+    return QPen(color, s * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,6 +167,120 @@ int main(int argc, char** argv) {
         p.setPen(QPen(QColor(0xB4, 0xC6, 0xE6), s * 0.03, Qt::SolidLine, Qt::RoundCap));
         for (qreal y : {0.28, 0.38, 0.48})
             p.drawLine(QPointF(s * 0.32, s * y), QPointF(s * 0.6, s * y));
+    });
+
+    // List rows.
+    ok &= draw(dir, "row_play.png", 64, [](QPainter& p, qreal s) {
+        QPainterPath play;
+        play.moveTo(s * 0.38, s * 0.28);
+        play.lineTo(s * 0.72, s * 0.5);
+        play.lineTo(s * 0.38, s * 0.72);
+        play.closeSubpath();
+        p.setPen(rowPen(s));
+        p.setBrush(kGlyph);
+        p.drawPath(play);
+    });
+    ok &= draw(dir, "row_folder.png", 64, [](QPainter& p, qreal s) {
+        QPainterPath f;
+        f.moveTo(s * 0.24, s * 0.32);
+        f.lineTo(s * 0.42, s * 0.32);
+        f.lineTo(s * 0.47, s * 0.38);
+        f.lineTo(s * 0.76, s * 0.38);
+        f.lineTo(s * 0.76, s * 0.70);
+        f.lineTo(s * 0.24, s * 0.70);
+        f.closeSubpath();
+        p.setPen(rowPen(s));
+        p.drawPath(f);
+    });
+    ok &= draw(dir, "row_retry.png", 64, [](QPainter& p, qreal s) {
+        p.setPen(rowPen(s));
+        p.drawArc(QRectF(s * 0.28, s * 0.28, s * 0.44, s * 0.44), 60 * 16, 280 * 16);
+        QPainterPath head;
+        head.moveTo(s * 0.56, s * 0.20);
+        head.lineTo(s * 0.68, s * 0.31);
+        head.lineTo(s * 0.53, s * 0.36);
+        p.drawPath(head);
+    });
+    auto arrow = [](QPainter& p, qreal s, bool up) {
+        p.setPen(rowPen(s));
+        const qreal tip = up ? 0.30 : 0.70, back = up ? 0.46 : 0.54;
+        p.drawLine(QPointF(s * 0.5, s * 0.30), QPointF(s * 0.5, s * 0.70));
+        p.drawLine(QPointF(s * 0.34, s * back), QPointF(s * 0.5, s * tip));
+        p.drawLine(QPointF(s * 0.66, s * back), QPointF(s * 0.5, s * tip));
+    };
+    ok &= draw(dir, "row_up.png", 64, [&](QPainter& p, qreal s) { arrow(p, s, true); });
+    ok &= draw(dir, "row_down.png", 64, [&](QPainter& p, qreal s) { arrow(p, s, false); });
+    ok &= draw(dir, "row_clip.png", 64, [](QPainter& p, qreal s) {
+        p.setPen(rowPen(s));
+        p.drawEllipse(QPointF(s * 0.34, s * 0.64), s * 0.08, s * 0.08);
+        p.drawEllipse(QPointF(s * 0.66, s * 0.64), s * 0.08, s * 0.08);
+        p.drawLine(QPointF(s * 0.40, s * 0.58), QPointF(s * 0.64, s * 0.26));
+        p.drawLine(QPointF(s * 0.60, s * 0.58), QPointF(s * 0.36, s * 0.26));
+    });
+    ok &= draw(dir, "row_delete.png", 64, [](QPainter& p, qreal s) {
+        p.setPen(rowPen(s));
+        p.drawLine(QPointF(s * 0.28, s * 0.32), QPointF(s * 0.72, s * 0.32));
+        p.drawLine(QPointF(s * 0.43, s * 0.32), QPointF(s * 0.45, s * 0.25));
+        p.drawLine(QPointF(s * 0.45, s * 0.25), QPointF(s * 0.55, s * 0.25));
+        p.drawLine(QPointF(s * 0.55, s * 0.25), QPointF(s * 0.57, s * 0.32));
+        QPainterPath bin;
+        bin.moveTo(s * 0.34, s * 0.38);
+        bin.lineTo(s * 0.37, s * 0.74);
+        bin.lineTo(s * 0.63, s * 0.74);
+        bin.lineTo(s * 0.66, s * 0.38);
+        p.drawPath(bin);
+    });
+    ok &= draw(dir, "row_stop.png", 64, [](QPainter& p, qreal s) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xE5, 0x48, 0x4D));
+        p.drawRoundedRect(QRectF(s * 0.34, s * 0.34, s * 0.32, s * 0.32), s * 0.05, s * 0.05);
+    });
+    ok &= draw(dir, "row_rename.png", 40, [](QPainter& p, qreal s) {
+        p.setPen(rowPen(s, kAccent));
+        p.drawLine(QPointF(s * 0.28, s * 0.72), QPointF(s * 0.68, s * 0.32));
+        p.drawLine(QPointF(s * 0.24, s * 0.78), QPointF(s * 0.30, s * 0.78));
+    });
+    ok &= draw(dir, "row_success.png", 64, [](QPainter& p, qreal s) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x22, 0xA0, 0x6B));
+        p.drawEllipse(QRectF(s * 0.22, s * 0.22, s * 0.56, s * 0.56));
+        p.setPen(QPen(Qt::white, s * 0.07, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath check;
+        check.moveTo(s * 0.38, s * 0.5);
+        check.lineTo(s * 0.47, s * 0.59);
+        check.lineTo(s * 0.63, s * 0.42);
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(check);
+    });
+    ok &= draw(dir, "row_fail.png", 64, [](QPainter& p, qreal s) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xE5, 0x48, 0x4D));
+        p.drawEllipse(QRectF(s * 0.22, s * 0.22, s * 0.56, s * 0.56));
+        p.setPen(QPen(Qt::white, s * 0.07, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(s * 0.5, s * 0.34), QPointF(s * 0.5, s * 0.52));
+        p.drawPoint(QPointF(s * 0.5, s * 0.65));
+    });
+    // The cover's place until the probe has cut one: a film frame, 96 x 54 units.
+    ok &= drawRect(dir, "row_cover.png", 192, 108, [](QPainter& p, qreal w, qreal h) {
+        p.setPen(QPen(QColor(0xB4, 0xBB, 0xC6), h * 0.04, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawRoundedRect(QRectF(w * 0.38, h * 0.3, w * 0.24, h * 0.4), h * 0.04, h * 0.04);
+        QPainterPath play;
+        play.moveTo(w * 0.47, h * 0.41);
+        play.lineTo(w * 0.55, h * 0.5);
+        play.lineTo(w * 0.47, h * 0.59);
+        play.closeSubpath();
+        p.setBrush(QColor(0xB4, 0xBB, 0xC6));
+        p.drawPath(play);
+    });
+    // The conversion's progress: 20 frames of 44 x 44 pixels, frame k a ring k/20 full.
+    ok &= drawRect(dir, "pic_recode_progress.png", 880, 44, [](QPainter& p, qreal, qreal h) {
+        for (int k = 1; k <= 20; ++k) {
+            const QRectF ring(44.0 * (k - 1) + 4, 4, h - 8, h - 8);
+            p.setPen(QPen(QColor(0xE3, 0xE8, 0xF0), 3.5));
+            p.drawEllipse(ring);
+            p.setPen(QPen(kAccent, 3.5, Qt::SolidLine, Qt::RoundCap));
+            p.drawArc(ring, 90 * 16, -k * 360 * 16 / 20);
+        }
     });
     return ok ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 // uishot: renders a window of the program, or any layout of a skin archive, to a
 // PNG without a desktop.
-//   uishot --dialog message|about|setting|main [--language CODE] [--dpi 96|120|144|192]
-//          [--kind 16|64|4|68|32] [--support] [--page 0|1|2] [--skin ARCHIVE] --out FILE.png
+//   uishot --dialog message|about|setting|main|merge [--language CODE] [--dpi 96|120|144|192]
+//          [--kind 16|64|4|68|32] [--support] [--page 0|1|2] [--rows] [--skin ARCHIVE] --out FILE.png
+// --rows fills the main window's list with a row in every state.
 //   uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png
 
 #include <QApplication>
@@ -23,9 +24,13 @@
 #include "app/language.h"
 #include "app/settings_store.h"
 #include "app/version.h"
+#include "mainframe/gui/conver_ctrl.h"
+#include "mainframe/gui/merge_dlg.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "sample_rows.h"
 #include "ui/container.h"
+#include "ui/controls.h"
 #include "ui/skin.h"
 
 namespace {
@@ -33,8 +38,8 @@ namespace {
 int usage() {
     std::fprintf(
         stderr,
-        "usage: uishot --dialog message|about|setting|main [--language CODE] [--dpi N] [--kind K]\n"
-        "              [--support] [--page N] [--skin ARCHIVE] --out FILE.png\n"
+        "usage: uishot --dialog message|about|setting|main|merge [--language CODE] [--dpi N] [--kind K]\n"
+        "              [--support] [--page N] [--rows] [--skin ARCHIVE] --out FILE.png\n"
         "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
     return 2;
 }
@@ -64,6 +69,34 @@ bool save(QWidget& window, const std::string& out, bool backdrop) {
 
 class PlainWindow : public ui::Window {};
 
+// The main window's list with a row in every state, on the window's own list.
+void fillRows(ui::Window& window, uishot::SampleRows& samples, mainframe::gui::RowFactory& factory) {
+    auto* list = window.find<ui::List>("listVideo");
+    if (!list)
+        return;
+    list->setShown(true);
+    if (ui::Control* c = window.find("empty_frame"))
+        c->setShown(false);
+    if (ui::Control* c = window.find("no_empty_frame"))
+        c->setShown(true);
+    const auto now = mainframe::EtaClock::now();
+    for (auto& model : samples.rows) {
+        ui::Control* row = factory.makeRow(*model);
+        if (!row)
+            continue;
+        list->add(row);
+        // Two readings eight seconds apart, so the running row knows its time left.
+        if (model->visible("pic_recode_progress") && model->text("pic_recode_progress") != "0%\n") {
+            auto* ctrl = row->findChild<mainframe::gui::CConverCtrlUI*>();
+            mainframe::setRowProgress(*model, samples.running_percent / 2);
+            ctrl->refresh(now);
+            mainframe::setRowProgress(*model, samples.running_percent);
+            ctrl->refresh(now + std::chrono::seconds(8));
+        }
+    }
+    window.resizeClient(880, 260 + 100 * list->count());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,7 +105,7 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (!a.starts_with("--"))
             return usage();
-        if (a == "--support" || a == "--no-backdrop") {
+        if (a == "--support" || a == "--no-backdrop" || a == "--rows") {
             opt[a] = "1";
         } else if (i + 1 < argc) {
             opt[a] = argv[++i];
@@ -162,7 +195,23 @@ int main(int argc, char** argv) {
         app::MainWindowContext context{settings, branding, title, app::isRightToLeft(language)};
         auto shell = std::make_unique<app::CMainShell>(context);
         built = shell->createFromSkin();
+        if (built && opt.count("--rows")) {
+            static uishot::SampleRows samples = uishot::makeSampleRows(platform::workDir() / "uishot_rows");
+            static mainframe::gui::RowFactory factory(shell.get());
+            fillRows(*shell, samples, factory);
+        }
         window = std::move(shell);
+    } else if (dialog == "merge") {
+        convert::MergeRequest request;
+        request.inputs = {"/nonexistent/part1.mp4", "/nonexistent/part2.mp4", "/nonexistent/part3.mp4"};
+        request.target_ext = "mp4";
+        request.output_folder = (platform::workDir() / "uishot_merge").string();
+        request.total_duration = 90;
+        auto dlg = std::make_unique<mainframe::gui::CMergeDlg>(nullptr, request);
+        built = dlg->createFromSkin();
+        if (built)
+            dlg->send(convert::WM_MERGE_JOIN_PROGRESS, 40, 0);
+        window = std::move(dlg);
     } else {
         return usage();
     }

@@ -1,0 +1,324 @@
+// The list row built from the packed English skin: what its controls show in each
+// state of its task, rename through real focus changes, the lookup from a row's
+// buttons to their task, and the cost of many rows.
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <chrono>
+
+#include "app/language.h"
+#include "convert/convert_task.h"
+#include "mainframe/gui/conver_ctrl.h"
+#include "mainframe/row_model.h"
+#include "mainframe/target_selection.h"
+#include "platform/folders.h"
+#include "qt_env.h"
+#include "test_support.h"
+#include "ui/controls.h"
+#include "ui/skin.h"
+
+namespace {
+
+using convert::ConvertMode;
+using convert::TaskState;
+using mainframe::gui::RowFactory;
+
+// A host window with one list; dispatches the rename the way the main window does.
+class Host : public ui::Window {
+public:
+    Host() {
+        createFromXml(
+            R"(<Window size="880,600"><VerticalLayout><List name="list"/></VerticalLayout></Window>)");
+    }
+    ui::List* list() const { return find<ui::List>("list"); }
+    void notify(ui::Notify& n) override {
+        if (n.is("click", "btn_video_rename"))
+            mainframe::gui::toggleRenameEdit(n.sender);
+        if (n.is("killfocus", "edit_new_video_name"))
+            mainframe::gui::commitRenameEdit(n.sender);
+    }
+};
+
+class Rows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app::setCurrentLanguage(app::LanguageId::English);
+        if (!ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin") ||
+            !ui::skin().read("ConverCtrl.xml"))
+            GTEST_SKIP() << "no packed skin with rows";
+    }
+    void TearDown() override { ui::skin().close(); }
+
+    // A probed task of `mode` in `state`, its row model filled as the window fills it.
+    mainframe::RowModel& model(ConvertMode mode, TaskState state, bool idle, ConvertMode window_mode) {
+        auto task = std::make_unique<convert::ConvertTask>((dir_ / "Clip one.mp4").string(), mode);
+        task->duration = 90;
+        task->duration_text = "00:01:30";
+        task->width = 640;
+        task->height = 360;
+        task->source_resolution = "640x360";
+        task->source_audio_bitrate = "128";
+        task->clip_end = 90;
+        task->rotation = rotation_;
+        task->no_video = no_video_;
+        task->ready.store(true);
+        task->state.store(state);
+        auto row = std::make_unique<mainframe::RowModel>(task.get());
+        task->row = row.get();
+        selection_.fillNewRow(*row, mode);
+        mainframe::showSourceFacts(*row);
+        selection_.applyProbeResult(*row, mode);
+        mainframe::applyRowLook(*row, idle, window_mode);
+        tasks_.push_back(std::move(task));
+        models_.push_back(std::move(row));
+        return *models_.back();
+    }
+    ui::Control* build(mainframe::RowModel& m) {
+        ui::Control* row = factory_.makeRow(m);
+        EXPECT_NE(row, nullptr);
+        host_.list()->add(row);
+        return row;
+    }
+    static bool shown(ui::Control* row, const char* name) {
+        ui::Control* c = row->find(name);
+        EXPECT_NE(c, nullptr) << name;
+        return c && c->isShown();
+    }
+    static std::string text(ui::Control* row, const char* name) {
+        ui::Control* c = row->find(name);
+        return c ? c->text() : std::string("<missing>");
+    }
+
+    testsupport::TempDir dir_;
+    mainframe::TargetSelection selection_;
+    int rotation_ = 0;
+    int no_video_ = 0;
+    std::vector<std::unique_ptr<convert::ConvertTask>> tasks_;
+    std::vector<std::unique_ptr<mainframe::RowModel>> models_;
+    Host host_;
+    RowFactory factory_{&host_};
+};
+
+TEST_F(Rows, EachStateShowsItsControls) {
+    ui::Control* fresh = build(model(ConvertMode::Video, TaskState::New, true, ConvertMode::Video));
+    EXPECT_TRUE(shown(fresh, "btn_re_recode"));
+    EXPECT_TRUE(shown(fresh, "btn_video_rename"));
+    EXPECT_TRUE(shown(fresh, "btn_del_video"));
+    EXPECT_TRUE(shown(fresh, "layClipVideo1"));
+    EXPECT_FALSE(shown(fresh, "btn_stop_recode"));
+    EXPECT_FALSE(shown(fresh, "pic_recode_progress"));
+    EXPECT_FALSE(shown(fresh, "layResultVideo1"));
+    EXPECT_FALSE(shown(fresh, "btn_play_video"));
+    EXPECT_FALSE(shown(fresh, "layUpVideo1"));
+    EXPECT_EQ(text(fresh, "video_old_name"), "Clip one");
+    EXPECT_EQ(text(fresh, "codec_type"), "MP4");
+    EXPECT_EQ(text(fresh, "video_resolution"), "640x360");
+    EXPECT_EQ(text(fresh, "video_duration"), "00:01:30");
+    EXPECT_FALSE(text(fresh, "codec_type_new").empty());
+    EXPECT_EQ(text(fresh, "LabTextVideoInfo1"), app::getText("TextVideoInfo1"));
+    EXPECT_EQ(text(fresh, "LabTextVideoInfo7"), app::getText("TextVideoInfo11"));
+
+    auto& running_model = model(ConvertMode::Video, TaskState::Running, false, ConvertMode::Video);
+    mainframe::setRowProgress(running_model, 40);
+    ui::Control* running = build(running_model);
+    EXPECT_TRUE(shown(running, "pic_recode_progress"));
+    EXPECT_EQ(text(running, "pic_recode_progress"), "40%\n");
+    EXPECT_TRUE(shown(running, "btn_stop_recode"));
+    EXPECT_FALSE(shown(running, "btn_del_video"));
+    EXPECT_FALSE(shown(running, "btn_re_recode"));
+    EXPECT_FALSE(shown(running, "btn_video_rename"));
+    EXPECT_FALSE(shown(running, "layClipVideo1"));
+
+    ui::Control* done = build(model(ConvertMode::Video, TaskState::Done, true, ConvertMode::Video));
+    EXPECT_TRUE(shown(done, "layResultVideo1"));
+    EXPECT_TRUE(shown(done, "recode_success"));
+    EXPECT_FALSE(shown(done, "btn_recode_fail"));
+    EXPECT_TRUE(shown(done, "btn_play_video"));
+    EXPECT_TRUE(shown(done, "btn_open_video_folder"));
+    EXPECT_FALSE(shown(done, "btn_video_rename"));
+    EXPECT_FALSE(shown(done, "layClipVideo1"));
+
+    ui::Control* failed = build(model(ConvertMode::Video, TaskState::Failed, true, ConvertMode::Video));
+    EXPECT_TRUE(shown(failed, "btn_recode_fail"));
+    EXPECT_FALSE(shown(failed, "recode_success"));
+    EXPECT_EQ(failed->find("btn_recode_fail")->toolTipText(), app::getText("TextVideoInfo8"));
+    EXPECT_TRUE(shown(failed, "btn_re_recode"));
+    EXPECT_FALSE(shown(failed, "btn_play_video"));
+}
+
+TEST_F(Rows, MergeCompressRotatedAndAudioRowsHideWhatDoesNotApply) {
+    ui::Control* merge = build(model(ConvertMode::Merge, TaskState::New, true, ConvertMode::Merge));
+    EXPECT_TRUE(shown(merge, "layUpVideo1"));
+    EXPECT_TRUE(shown(merge, "layDownVideo1"));
+    EXPECT_FALSE(shown(merge, "layRecodeVideo1"));
+    EXPECT_FALSE(shown(merge, "btn_video_rename"));
+    auto& queued_merge = model(ConvertMode::Merge, TaskState::Queued, false, ConvertMode::Merge);
+    ui::Control* queued = build(queued_merge);
+    EXPECT_FALSE(shown(queued, "layUpVideo1"));
+    EXPECT_TRUE(shown(queued, "layRecodeVideo1"));
+    EXPECT_TRUE(shown(queued, "pic_recode_progress"));
+
+    ui::Control* compress = build(model(ConvertMode::Compress, TaskState::New, true, ConvertMode::Compress));
+    EXPECT_FALSE(shown(compress, "layClipVideo1"));
+    EXPECT_TRUE(shown(compress, "layNewSize"));
+
+    rotation_ = 90;
+    ui::Control* rotated = build(model(ConvertMode::Video, TaskState::Failed, true, ConvertMode::Video));
+    EXPECT_FALSE(shown(rotated, "layClipVideo1"));
+    EXPECT_FALSE(shown(rotated, "layClipVideo2"));
+
+    rotation_ = 0;
+    no_video_ = 1;
+    ui::Control* audio = build(model(ConvertMode::Audio2, TaskState::New, true, ConvertMode::Audio2));
+    EXPECT_TRUE(shown(audio, "layAudio"));
+    EXPECT_FALSE(shown(audio, "layVideo"));
+    EXPECT_EQ(text(audio, "audio_bitrate"), "128 kbps");
+}
+
+TEST_F(Rows, ACoverReplacesThePlaceholderAndRefreshFollowsTheModel) {
+    auto& m = model(ConvertMode::Video, TaskState::New, true, ConvertMode::Video);
+    ui::Control* row = build(m);
+    EXPECT_TRUE(shown(row, "load_cover"));
+    QImage cover(32, 18, QImage::Format_RGB32);
+    cover.fill(Qt::red);
+    const auto path = dir_ / "cover.png";
+    ASSERT_TRUE(cover.save(QString::fromStdString(path.string())));
+    m.task()->cover_path = path.string();
+    mainframe::showSourceFacts(m);
+    m.task()->state.store(TaskState::Queued);
+    mainframe::applyRowLook(m, false, ConvertMode::Video);
+    ASSERT_TRUE(factory_.refresh(&m));
+    EXPECT_FALSE(shown(row, "load_cover"));
+    EXPECT_TRUE(shown(row, "btn_stop_recode"));
+    EXPECT_FALSE(shown(row, "btn_del_video"));
+    // The painted row shows the cover's colour where the placeholder was.
+    host_.resize(900, 300);
+    host_.show();
+    QImage shot = row->find("video_cover")->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(shot.width() / 2, shot.height() / 2)), QColor(Qt::red));
+}
+
+TEST_F(Rows, ButtonsInsideARowLeadToItsTask) {
+    auto& a = model(ConvertMode::Merge, TaskState::New, true, ConvertMode::Merge);
+    auto& b = model(ConvertMode::Merge, TaskState::New, true, ConvertMode::Merge);
+    ui::Control* row_a = build(a);
+    ui::Control* row_b = build(b);
+    for (const char* name : {"btn_del_video", "btn_clip_video", "btn_up_video", "edit_new_video_name"}) {
+        EXPECT_EQ(mainframe::gui::taskOfControl(row_b->find(name)), b.task()) << name;
+        EXPECT_EQ(mainframe::gui::rowOfControl(row_a->find(name)), row_a) << name;
+    }
+    EXPECT_EQ(row_a->userTag(), reinterpret_cast<std::uintptr_t>(a.task()));
+    EXPECT_EQ(mainframe::gui::taskOfControl(host_.list()), nullptr);
+    // A move in the model moves the rows.
+    mainframe::gui::syncRowOrder(*host_.list(), {&b, &a}, factory_);
+    EXPECT_EQ(host_.list()->itemAt(0), row_b);
+    EXPECT_EQ(host_.list()->itemAt(1), row_a);
+    // A row the list deleted is no longer found.
+    host_.list()->remove(row_a);
+    EXPECT_EQ(factory_.rowOf(&a), nullptr);
+    EXPECT_FALSE(factory_.refresh(&a));
+}
+
+TEST_F(Rows, RenameCommitsOnFocusLossAndAnEmptyNameGivesTheOldOneBack) {
+    auto& m = model(ConvertMode::Video, TaskState::New, true, ConvertMode::Video);
+    ui::Control* row = build(m);
+    host_.resize(900, 300);
+    host_.show();
+    host_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host_));
+    auto* edit = row->find<ui::Edit>("edit_new_video_name");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_FALSE(edit->isEnabled());
+    EXPECT_EQ(edit->text(), "Clip one");
+
+    QTest::mouseClick(row->find("btn_video_rename"), Qt::LeftButton);
+    EXPECT_TRUE(edit->isEnabled());
+    edit->lineEdit()->setFocus();
+    edit->lineEdit()->selectAll();
+    QTest::keyClicks(edit->lineEdit(), "Holiday cut");
+    edit->lineEdit()->clearFocus();  // focus moves away: the edit commits
+    EXPECT_FALSE(edit->isEnabled());
+    EXPECT_EQ(m.task()->output_name, "Holiday cut");
+    EXPECT_EQ(edit->text(), "Holiday cut");
+
+    // Clicks in quick succession would make a double click: later ones go straight in.
+    auto* rename = row->find<ui::Button>("btn_video_rename");
+    rename->activate();
+    edit->lineEdit()->setFocus();
+    edit->lineEdit()->clear();
+    edit->lineEdit()->clearFocus();
+    EXPECT_EQ(m.task()->output_name, "Holiday cut");
+    EXPECT_EQ(edit->text(), "Holiday cut");
+
+    // The button closes an open edit and keeps what was typed.
+    rename->activate();
+    edit->lineEdit()->setFocus();
+    edit->lineEdit()->selectAll();
+    QTest::keyClicks(edit->lineEdit(), "Final");
+    rename->activate();
+    EXPECT_FALSE(edit->isEnabled());
+    EXPECT_EQ(m.task()->output_name, "Final");
+}
+
+TEST_F(Rows, TheTimeLeftShowsOnceThePaceIsKnown) {
+    auto& m = model(ConvertMode::Video, TaskState::Running, false, ConvertMode::Video);
+    ui::Control* row = build(m);
+    auto* ctrl = row->findChild<mainframe::gui::CConverCtrlUI*>();
+    ASSERT_NE(ctrl, nullptr);
+    const auto t0 = mainframe::EtaClock::now();
+    mainframe::setRowProgress(m, 10);
+    ctrl->refresh(t0);
+    mainframe::setRowProgress(m, 20);
+    ctrl->refresh(t0 + std::chrono::seconds(2));
+    EXPECT_FALSE(shown(row, "label_time_left"));  // too early to say
+    mainframe::setRowProgress(m, 30);
+    ctrl->refresh(t0 + std::chrono::seconds(4));
+    EXPECT_TRUE(shown(row, "label_time_left"));
+    EXPECT_EQ(text(row, "label_time_left"), "0:14 left");  // 5 %/s, 70 % to go
+    // Idle again (stopped): no estimate.
+    m.task()->state.store(TaskState::Stopped);
+    mainframe::applyRowLook(m, true, ConvertMode::Video);
+    ctrl->refresh(t0 + std::chrono::seconds(5));
+    EXPECT_FALSE(shown(row, "label_time_left"));
+}
+
+TEST_F(Rows, PlayAndFolderButtonsOpenOnlyWhatExists) {
+    std::vector<std::string> opened, selected;
+    auto saved = mainframe::gui::desktopActions();
+    mainframe::gui::desktopActions() = {
+        [&](const std::string& t) { return opened.push_back(t), true; },
+        [&](const std::string& f) { return selected.push_back(f), true; },
+    };
+    convert::ConvertTask task((dir_ / "a.mp4").string(), ConvertMode::Video);
+    task.output_path = (dir_ / "a.mkv").string();
+    EXPECT_FALSE(mainframe::gui::playResult(task));
+    EXPECT_TRUE(mainframe::gui::openResultFolder(&task, "/out/"));
+    EXPECT_EQ(opened, std::vector<std::string>{"/out/"});
+    testsupport::writeFile(task.output_path, "x");
+    EXPECT_TRUE(mainframe::gui::playResult(task));
+    EXPECT_TRUE(mainframe::gui::openResultFolder(&task, "/out/"));
+    EXPECT_EQ(opened.back(), task.output_path);
+    EXPECT_EQ(selected, std::vector<std::string>{task.output_path});
+    mainframe::gui::desktopActions() = saved;
+}
+
+TEST_F(Rows, AThousandRowsComeFromOneParseQuickly) {
+    for (int i = 0; i < 1000; ++i)
+        model(ConvertMode::Video, TaskState::New, true, ConvertMode::Video);
+    QCoreApplication::processEvents();  // a window that has run its event loop
+    QElapsedTimer timer;
+    timer.start();
+    for (auto& m : models_)
+        host_.list()->add(factory_.makeRow(*m));
+    const qint64 ms = timer.elapsed();
+    std::printf("1000 rows in %lld ms\n", static_cast<long long>(ms));
+    EXPECT_EQ(host_.list()->count(), 1000);
+    EXPECT_EQ(factory_.parseCount(), 1);
+    // Qt's posted-event queue grows with every row built without returning to the
+    // event loop, so the cost is not yet linear; the bound catches a parse per row.
+    EXPECT_LT(ms, 30000);
+    QCoreApplication::processEvents();  // as the event loop would before the list goes
+}
+
+}  // namespace
