@@ -7,12 +7,14 @@
 #include "convert/job_factory.h"
 #include "convert/merge_join.h"
 #include "convert/merge_list.h"
+#include "convert/target_formats.h"
 #include "mainframe/media_probe.h"
 #include "mainframe/target_resolution.h"
 #include "platform/console.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
 #include "platform/process.h"
+#include "platform/strings.h"
 #include "platform/window_messages.h"
 
 #include <algorithm>
@@ -39,6 +41,12 @@ std::string absolutePath(const std::string& file) {
     return ec ? file : p.lexically_normal().string();
 }
 
+// The options' target, the mode's initial choice where they name none.
+convert::TargetChoice targetChoice(const CliOptions& o) {
+    const convert::ModeInfo& mode = convert::modeInfo(o.mode);
+    return {o.format.value_or(mode.initial_format), o.preset.value_or(mode.initial_preset)};
+}
+
 // Builds the task of `file` as the window does: created, probed, then given the mode's
 // selection and the clip, crop, speed, volume, folder and name. Nothing on an error
 // that belongs to this file (`error` says why).
@@ -46,17 +54,14 @@ std::unique_ptr<ConvertTask> buildTask(const CliOptions& o, const std::string& f
                                        std::string& error) {
     auto task = std::make_unique<ConvertTask>(absolutePath(file), o.mode, o.level);
     const ConvertMode mode = o.mode;
-    if (task->source_kind != 0 &&
-        (mode == ConvertMode::Audio2 || mode == ConvertMode::Audio || mode == ConvertMode::Merge)) {
+    if (task->source_kind != 0 && !convert::modeInfo(mode).takes_special_sources) {
         error = file + ": this mode does not take ." + task->source_ext + " sources";
         return nullptr;
     }
     mainframe::ProbeMedia(*task);
     task->ready.store(true, std::memory_order_release);
 
-    const auto m = static_cast<std::size_t>(mode);
-    mainframe::applySelection(*task, o.format.value_or(mainframe::kInitialModeFormat[m]),
-                              o.preset.value_or(mainframe::kInitialModePreset[m]), o.level);
+    mainframe::applySelection(*task, targetChoice(o), o.level);
     if (o.clip) {
         if (task->duration > 0 && o.clip->first >= task->duration) {
             error = file + ": the clip starts after the end (" + task->duration_text + ")";
@@ -79,10 +84,7 @@ std::unique_ptr<ConvertTask> buildTask(const CliOptions& o, const std::string& f
     }
     task->speed = o.speed;
     task->volume = o.volume;
-    std::string folder = out_dir.string();
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    task->output_folder = folder;
+    task->output_folder = out_dir.empty() ? "/" : platform::withSlash(out_dir.string());
     if (mode == ConvertMode::Merge) {
         task->output_name = "merge_" + task->unique_id;
     } else if (!o.name.empty()) {
@@ -170,10 +172,7 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
                 if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY) {
                     // A special source was rewritten and probed again: the selection
                     // follows the new facts, as in the window.
-                    const auto mi = static_cast<std::size_t>(cli.mode);
-                    mainframe::applySelection(task, cli.format.value_or(mainframe::kInitialModeFormat[mi]),
-                                              cli.preset.value_or(mainframe::kInitialModePreset[mi]),
-                                              cli.level);
+                    mainframe::applySelection(task, targetChoice(cli), cli.level);
                 } else if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
                     const int percent = platform::progressPercent(m);
                     view.show(percent);
@@ -282,9 +281,8 @@ int runShowCommand(const CliOptions& options) {
     if (task->convertMode() == ConvertMode::Merge) {
         // A merge part goes to the work folder; its unique name never clashes, and
         // showing the command must not delete anything.
-        std::string folder = platform::workDir().string();
         task->output_path =
-            folder + (folder.back() == '/' ? "" : "/") + task->output_name + "." + task->target_ext;
+            platform::withSlash(platform::workDir().string()) + task->output_name + "." + task->target_ext;
     } else if (!convert::CUtilTransform::chooseOutputPath(*task, platform::workDir())) {
         printError(options.files.front() + ": no free output name beside " + task->output_path);
         return 1;
@@ -464,7 +462,7 @@ int runDemo() {
     std::fprintf(stderr, "sample: %s\n", sample.c_str());
     CliOptions options;
     options.command = Command::Convert;
-    options.format = 1;  // MKV at the source size
+    options.format = convert::formatByToken("mkv")->id;  // MKV at the source size
     options.output_dir = (dir / "out").string();
     options.files = {sample.string()};
     return runConvert(options);

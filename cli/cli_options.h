@@ -38,6 +38,7 @@ std::optional<CliOptions> parseArguments(const std::vector<std::string>& args, s
 // "90", "1:30", "0:01:30" -> seconds; nothing when malformed.
 std::optional<int> parseSeconds(const std::string& text);
 
-const char* usageText();
+// Generated from the target table.
+const std::string& usageText();
 
 }  // namespace cli

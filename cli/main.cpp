@@ -13,12 +13,12 @@ int main(int argc, char** argv) {
     std::string error;
     auto options = cli::parseArguments(args, error);
     if (!options) {
-        std::fprintf(stderr, "quorin-convert: %s\n%s", error.c_str(), cli::usageText());
+        std::fprintf(stderr, "quorin-convert: %s\n%s", error.c_str(), cli::usageText().c_str());
         return 2;
     }
     switch (options->command) {
         case cli::Command::Help:
-            std::fputs(cli::usageText(), stdout);
+            std::fputs(cli::usageText().c_str(), stdout);
             return 0;
         case cli::Command::Version:
             std::printf("quorin-convert %s\n", app::programVersion().text.c_str());
@@ -34,6 +34,6 @@ int main(int argc, char** argv) {
         case cli::Command::None:
             break;
     }
-    std::fputs(cli::usageText(), stderr);
+    std::fputs(cli::usageText().c_str(), stderr);
     return 2;
 }

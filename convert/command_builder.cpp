@@ -1,6 +1,7 @@
 #include "convert/command_builder.h"
 
 #include "convert/ffmpeg_tool.h"
+#include "convert/target_formats.h"
 
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@ namespace convert {
 namespace {
 
 constexpr const char* kDefaultMuxingQueueSize = "34500";
+constexpr int kMergeDefaultKbps = 512;  // merge parts of presets without a rate of their own
 
 // Collects the display text fragment by fragment and, beside it, the argument vector:
 // a fragment's words become arguments, a path is always one argument.
@@ -74,31 +76,14 @@ void addAudioFamily(CommandText& cmd, const ConvertTask& task) {
         cmd.add(format(" -filter:a volume=%.1f,atempo=%.1f", static_cast<double>(task.volume),
                        static_cast<double>(task.speed)));
     }
-    const std::string& ext = task.target_ext;
-    if (ext == "m4a") {
-        cmd.add(" -c:a aac -c:v copy -map 0:a");
-    } else if (ext == "wma") {
-        cmd.add(" -c:a wmav1 -map 0:a");
-    } else if (ext == "aac") {
-        cmd.add(" -c:a aac -map 0:a");
-    } else if (ext == "flac") {
-        cmd.add(" -c:a flac -map 0:a");
-    } else if (ext == "ac3") {
-        cmd.add(" -c:a ac3 -map 0:a");
-    } else if (ext == "wav") {
-        cmd.add(" -map 0:a");
-    } else if (ext == "m4r") {
-        cmd.add(" -f mpeg");
-    } else if (ext == "ogg") {
-        cmd.add(" -vn -map 0:v? -map 0:a:0");
-    } else {
-        cmd.add(" -c:a libmp3lame -vsync 2");
-    }
+    const TargetFormat& target = formatByExt(task.target_ext);
+    cmd.add(std::string(target.audio_family_args));
     if (task.channels > 2)
         cmd.add(" -ac 2");
     cmd.add(" -ar 44100");
     if (task.target_audio_bitrate != task.source_audio_bitrate &&
-        !(ext == "ogg" && task.target_audio_bitrate == "256")) {
+        !(target.omitted_bitrate_kbps > 0 &&
+          task.target_audio_bitrate == std::to_string(target.omitted_bitrate_kbps))) {
         cmd.add(" -b:a " + task.target_audio_bitrate + "k");
     }
     cmd.add(" -preset superfast");
@@ -132,33 +117,12 @@ void addMergeHead(CommandText& cmd, const ConvertTask& task) {
     cmd.add(" -ac 2");
     cmd.add(" -ar 44100");
     cmd.add(" -b:a 128k");
-    const std::string& ext = task.target_ext;
-    if (ext == "wmv") {
-        cmd.add(" -c:v wmv2");
-    } else if (ext == "avi") {
-        cmd.add(task.preset_index == 1 ? " -c:v libxvid" : " -c:v msmpeg4");
-    } else if (ext == "webm") {
-        cmd.add(" -c:v libvpx-vp9");
-    } else {
-        cmd.add(" -c:v libx264");
-    }
-    switch (task.preset_index) {
-        case 1:
-            cmd.add(" -b:v 3000k");
-            break;
-        case 2:
-            cmd.add(" -b:v 2500k");
-            break;
-        case 3:
-            cmd.add(" -b:v 1500k");
-            break;
-        case 4:
-            cmd.add(" -b:v 1200k");
-            break;
-        default:
-            cmd.add(" -b:v 512k");
-            break;
-    }
+    const TargetFormat& target = formatByExt(task.target_ext);
+    const TargetPreset* preset = presetById(task.preset_index);
+    const bool at_1080 = preset && preset->token == "1080";
+    cmd.add(std::string(at_1080 && !target.merge_video_codec_1080.empty() ? target.merge_video_codec_1080
+                                                                          : target.merge_video_codec));
+    cmd.add(format(" -b:v %dk", preset && preset->merge_kbps > 0 ? preset->merge_kbps : kMergeDefaultKbps));
 }
 
 void addVideoHead(CommandText& cmd, const ConvertTask& task) {
@@ -166,24 +130,15 @@ void addVideoHead(CommandText& cmd, const ConvertTask& task) {
         cmd.add(format(" -filter_complex [0:v]crop=%d:%d:%d:%d", task.crop_width, task.crop_height,
                        task.crop_x, task.crop_y));
     }
-    const std::string& ext = task.target_ext;
-    if (ext == "wmv" || ext == "avi" || ext == "flv") {
-        cmd.add(" -c:v libx264 -profile:v main");
-    } else if (ext == "webm") {
-        cmd.add(" -c:v libvpx-vp9");
-    }
+    cmd.add(std::string(formatByExt(task.target_ext).video_codec));
     if (task.channels >= 2)
         cmd.add(" -ac 2");
 }
 
 void addCommonTail(CommandText& cmd, const ConvertTask& task, const BuildSettings& settings) {
     const ConvertMode mode = task.convertMode();
-    const std::string& ext = task.target_ext;
-    if (ext == "webm") {
-        cmd.add(" -c:a libopus");
-    } else if (ext != "mpg") {
-        cmd.add(" -c:a aac");
-    }
+    const TargetFormat& target = formatByExt(task.target_ext);
+    cmd.add(std::string(target.audio_codec));
     std::string queue_size = settings.muxing_queue_size ? settings.muxing_queue_size() : std::string();
     if (queue_size.empty())
         queue_size = kDefaultMuxingQueueSize;
@@ -207,7 +162,7 @@ void addCommonTail(CommandText& cmd, const ConvertTask& task, const BuildSetting
         cmd.add(format(" -r %f", static_cast<double>(fps)));
     }
     if (mode != ConvertMode::Gif)
-        cmd.add(ext == "webm" ? " -map 0:v? -map 0:a" : " -map 0:v? -map 0:a?");
+        cmd.add(target.audio_required ? " -map 0:v? -map 0:a" : " -map 0:v? -map 0:a?");
     // An empty size would make "-s" swallow the output path as its value.
     if (!task.target_resolution.empty() && task.target_resolution != task.source_resolution)
         cmd.add(" -s " + task.target_resolution);

@@ -1,10 +1,9 @@
 #include "convert/convert_task.h"
 
 #include "platform/process.h"
+#include "platform/strings.h"
 #include "platform/time.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -13,12 +12,6 @@ namespace convert {
 namespace {
 
 std::atomic<int> g_task_counter{0};  // process-wide: unique ids must differ across lists
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 }  // namespace
 
@@ -59,7 +52,7 @@ ConvertTask::ConvertTask(std::string path, ConvertMode task_mode, std::int32_t l
     std::string file = slash == std::string::npos ? source_path : source_path.substr(slash + 1);
     std::size_t dot = file.find_last_of('.');
     name = dot == std::string::npos ? file : file.substr(0, dot);
-    source_ext = dot == std::string::npos ? std::string() : lower(file.substr(dot + 1));
+    source_ext = dot == std::string::npos ? std::string() : platform::lower(file.substr(dot + 1));
     output_name = name;
     if (source_ext == "qsv")
         source_kind = static_cast<std::int32_t>(SourceKind::Qsv);

@@ -1,6 +1,7 @@
 #include "mainframe/conversion_controller.h"
 
 #include "convert/command_builder.h"
+#include "mainframe/row_look.h"
 #include "platform/process.h"
 #include "platform/window_messages.h"
 
@@ -149,7 +150,7 @@ bool ConversionController::handleMessage(const platform::Message& raw) {
             if (task && task->row) {
                 RowModel& row = *TaskLists::rowOf(task);
                 showSourceFacts(row);
-                selection_.applyProbeResult(row, lists_.mode());
+                selection_.applyProbeResult(row);
             }
             return true;
         case MainWindowId::WM_MERGE_CHECK:

@@ -1,15 +1,24 @@
 #pragma once
-// A list row as plain data: the text, picture and visibility of each named part
-// ("codec_type_new", "pic_recode_progress", "layResultVideo1" ...). The window binds
-// its controls to it; tests read it directly.
+// A list row as plain data. Its state is typed: the target choice it shows (`target`)
+// and the look last applied (`look()`, see row_look.h). Everything the window draws is
+// rendered from that state into named parts ("codec_type_new", "pic_recode_progress",
+// "layResultVideo1" ...): the window binds its controls to the parts by name and never
+// reads state back from them; tests read both.
 
 #include "convert/convert_task.h"
+#include "convert/target_formats.h"
 
 #include <map>
 #include <string>
 #include <string_view>
 
 namespace mainframe {
+
+// The state a look is rendered from (applyRowLook in row_look.h).
+struct RowLookState {
+    convert::TaskState state = convert::TaskState::New;
+    bool idle = true;  // false while queued or converting
+};
 
 struct RowPart {
     std::string text;
@@ -32,28 +41,25 @@ public:
     void setText(std::string_view name, std::string text) { part(name).text = std::move(text); }
     void show(std::string_view name, bool visible) { part(name).visible = visible; }
 
-    // The window's tests of a row: converting while its remove button is hidden,
-    // finished while its success mark shows.
     // Every part made so far, by name.
     const std::map<std::string, RowPart, std::less<>>& parts() const { return parts_; }
 
-    bool converting() const { return !visible("btn_del_video"); }
-    bool finished() const { return visible("recode_success"); }
+    // The target this row shows and its task takes when queued (TargetSelection
+    // keeps it; the labels are rendered from it).
+    convert::TargetChoice target;
+
+    // The look last applied: converting while not idle (the remove button is hidden),
+    // finished when it was applied for a Done task (the success mark shows).
+    const RowLookState& look() const { return look_; }
+    void setLook(RowLookState look) { look_ = look; }
+    bool converting() const { return !look_.idle; }
+    bool finished() const { return look_.state == convert::TaskState::Done; }
 
 private:
     convert::ConvertTask* task_;
     std::map<std::string, RowPart, std::less<>> parts_;
+    RowLookState look_;
 };
-
-// The 44-pixel frame of "pic_recode_progress.png" for percent p (20 frames).
-std::string progressImage(int percent);
-
-// Shows a progress reading in the row: the text "p%\n" and the frame.
-void setRowProgress(RowModel& row, int percent);
-
-// The row's look for its task's state: idle after creation, results, stop and merge
-// failure; not idle while queued or converting. `current_mode` is the window's mode.
-void applyRowLook(RowModel& row, bool idle, convert::ConvertMode current_mode);
 
 // The rename edit: the button toggles it; losing the focus commits a non-empty text to
 // the task's output name and puts the old name back for an empty one.

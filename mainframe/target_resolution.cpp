@@ -1,52 +1,35 @@
 #include "mainframe/target_resolution.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace mainframe {
 
-bool modeOffersFormat(convert::ConvertMode mode, int f) {
-    using convert::ConvertMode;
-    switch (mode) {
-        case ConvertMode::Video:
-            return f >= 0 && f <= 6;
-        case ConvertMode::Audio2:
-            return (f >= 8 && f <= 15) || f == 17;
-        case ConvertMode::Audio:
-            return f == 8 || f == 9;
-        case ConvertMode::Gif:
-            return f == kFormatGif;
-        case ConvertMode::Merge:
-            return f >= 0 && f <= 5;
-        case ConvertMode::Compress:
-            return f == 0 || f == kFormatCompressOrigin;
-    }
-    return false;
-}
+using convert::FormatFamily;
+using convert::PresetKind;
 
 std::string TargetResolution(int f, int p, int w, int h) {
-    const bool gif = f == kFormatGif;
-    if (!(w != 0 && h != 0) && (gif || p == 0))
+    const convert::TargetFormat* format = convert::formatById(f);
+    const convert::TargetPreset* preset = convert::presetById(p);
+    const bool gif = format && format->family == FormatFamily::Gif;
+    const bool origin = !preset || preset->kind == PresetKind::Origin;
+    if (!(w != 0 && h != 0) && (gif || (preset && origin)))
         return {};
     int W = w, H = h;
-    int gif_height = 0;  // a GIF preset fixes only the height
-    if (f != 8 && f != 9) {
-        // A GIF preset fixes only the height; the width follows the source's shape.
-        static constexpr int kSizes[6][3] = {{0, 0, 0},       {1920, 1080, 1080}, {1280, 720, 720},
-                                             {720, 576, 720}, {640, 480, 360},    {320, 240, 200}};
-        if (p >= 1 && p <= 5) {
-            if (gif && p >= 3) {
-                gif_height = kSizes[p][2];
+    int gif_height = 0;  // a GIF preset may fix only the height
+    if (!(format && format->isAudio())) {
+        if (preset && preset->kind == PresetKind::Size) {
+            if (gif && preset->gif_height > 0) {
+                gif_height = preset->gif_height;
             } else {
-                W = kSizes[p][0];
-                H = kSizes[p][1];
+                W = preset->width;
+                H = preset->height;
             }
         } else if (gif && h > 720) {
             gif_height = 720;
         }
     }
     if (gif_height > 0 && h != 0) {
+        // The width follows the source's shape, even.
         float ratio = static_cast<float>(h) / static_cast<float>(gif_height);
         W = static_cast<int>(static_cast<float>(w) / ratio);
         if (W % 2 != 0)
@@ -58,30 +41,42 @@ std::string TargetResolution(int f, int p, int w, int h) {
     return text;
 }
 
-void applySelection(convert::ConvertTask& task, int f, int p, int compress_level) {
+ResolvedTarget resolveTarget(const convert::TargetChoice& choice, const std::string& source_ext, int width,
+                             int height) {
+    ResolvedTarget target;
+    const convert::TargetFormat* format = convert::formatById(choice.format);
+    if (!format)
+        return target;
+    target.ext = format->family == FormatFamily::SameContainer ? source_ext : std::string(format->token);
+    target.audio = format->isAudio();
+    if (target.audio) {
+        const convert::TargetPreset* preset = convert::presetById(choice.preset);
+        if (preset && preset->kind == PresetKind::Bitrate)
+            target.audio_kbps = preset->kbps;
+    } else {
+        target.resolution = TargetResolution(choice.format, choice.preset, width, height);
+    }
+    return target;
+}
+
+void applySelection(convert::ConvertTask& task, const convert::TargetChoice& choice, int compress_level,
+                    bool probed) {
     using convert::ConvertMode;
     const ConvertMode mode = task.convertMode();
-    if (f == kFormatCompressOrigin) {
-        task.target_ext = task.source_ext;
-    } else if (f >= 0 && f < static_cast<int>(kFormats.size())) {
-        std::string label(kFormats[static_cast<std::size_t>(f)].label);
-        std::transform(label.begin(), label.end(), label.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        task.target_ext = label;
-    }
-    task.preset_index = p;
+    const ResolvedTarget target =
+        resolveTarget(choice, task.source_ext, probed ? task.width : 0, probed ? task.height : 0);
+    if (!target.ext.empty())
+        task.target_ext = target.ext;
+    task.preset_index = choice.preset;
     if (mode == ConvertMode::Compress)
         task.compress_level = compress_level;
-    if (f < kFirstAudioFormat || f == kFormatCompressOrigin) {
-        if (mode != ConvertMode::Audio) {
-            std::string size = TargetResolution(f, p, task.width, task.height);
-            if (!size.empty())
-                task.target_resolution = size;
-        }
+    if (!target.audio) {
+        if (mode != ConvertMode::Audio && !target.resolution.empty())
+            task.target_resolution = target.resolution;
     } else if (mode == ConvertMode::Audio2 || mode == ConvertMode::Audio) {
-        if (p >= 6 && p <= 8) {
-            task.target_audio_bitrate = std::string(kPresets[static_cast<std::size_t>(p)].token);
-        } else if (!task.source_audio_bitrate.empty()) {
+        if (target.audio_kbps > 0) {
+            task.target_audio_bitrate = std::to_string(target.audio_kbps);
+        } else if (probed && !task.source_audio_bitrate.empty()) {
             task.target_audio_bitrate = task.source_audio_bitrate;
         }
     }

@@ -1,34 +1,25 @@
 #include "mainframe/target_selection.h"
 
 #include "app/language.h"
+#include "mainframe/row_look.h"
 #include "mainframe/target_resolution.h"
-
-#include <algorithm>
-#include <cctype>
+#include "platform/strings.h"
 
 namespace mainframe {
 
 using convert::ConvertMode;
+using convert::FormatFamily;
+using convert::TargetFormat;
+using convert::TargetPreset;
 using convert::TaskState;
 
 namespace {
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-std::string upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
-}
-
-bool contains(std::string_view text, std::string_view token) {
-    return text.find(token) != std::string_view::npos;
+std::array<convert::TargetChoice, 6> initialChoices() {
+    std::array<convert::TargetChoice, 6> choices{};
+    for (const convert::ModeInfo& info : convert::modeInfos())
+        choices[static_cast<std::size_t>(info.mode)] = {info.initial_format, info.initial_preset};
+    return choices;
 }
 
 }  // namespace
@@ -39,57 +30,60 @@ TextLookup languageTexts() {
 
 TargetSelection::TargetSelection(TextLookup texts)
     : texts_(texts ? std::move(texts) : [](std::string_view, std::string_view) { return std::string(); }),
-      format_(kInitialModeFormat),
-      preset_(kInitialModePreset) {
+      choice_(initialChoices()) {
     rebuildButtons(ConvertMode::Video);
 }
 
 bool TargetSelection::isFormatItem(std::string_view item) {
-    return contains(item, "menuex") || contains(item, "menu3_");
+    return item.find("menuex") != std::string_view::npos || item.find("menu3_") != std::string_view::npos;
 }
 
 bool TargetSelection::isCompressItem(std::string_view item) {
-    const std::string name = lower(item);
+    const std::string name = platform::lower(item);
     return name == "menu_compress_low" || name == "menu_compress_mid" || name == "menu_compress_high";
 }
 
 std::string TargetSelection::presetLabel(int format, int preset) const {
-    if (preset < 0 || preset >= static_cast<int>(kPresets.size()))
+    const TargetPreset* entry = convert::presetById(preset);
+    if (!entry)
         return {};
-    if (preset == 0)
+    if (entry->kind == convert::PresetKind::Origin)
         return texts_("FormatOriginText", "Text");
-    const PresetEntry& entry = kPresets[static_cast<std::size_t>(preset)];
-    return std::string(format == kFormatGif ? entry.gif_label : entry.label);
+    const TargetFormat* f = convert::formatById(format);
+    return std::string(f && f->family == FormatFamily::Gif ? entry->gif_label : entry->label);
 }
 
-std::string TargetSelection::rowLabel(int format, const RowModel& row) const {
-    if (format == kFormatCompressOrigin)
-        return row.text("codec_type");
-    if (format < 0 || format >= static_cast<int>(kFormats.size()) ||
-        kFormats[static_cast<std::size_t>(format)].label.empty())
-        return row.text("codec_type_new");  // unchanged
-    return std::string(kFormats[static_cast<std::size_t>(format)].label);
+std::string TargetSelection::compressLevelText() const {
+    return texts_(compress_level_ == 1   ? "CompressMidText"
+                  : compress_level_ == 2 ? "CompressHighText"
+                                         : "CompressLowText",
+                  "Text");
 }
+
+namespace {
+
+// The name of a format on its own: its label or its language text.
+std::string formatName(const TargetFormat* f, const TextLookup& texts) {
+    if (!f)
+        return {};
+    return f->label_key.empty() ? f->label() : texts(f->label_key, "Text");
+}
+
+}  // namespace
 
 void TargetSelection::rebuildButtons(ConvertMode mode) {
-    const int f = format(mode);
-    if (mode == ConvertMode::Compress) {
-        format_button_ = f == 0 ? "MP4" : texts_("CompressFormatOriginText", "Text");
+    const TargetFormat* f = convert::formatById(format(mode));
+    if (!convert::modeInfo(mode).offers_presets) {
+        format_button_ = formatName(f, texts_);
     } else {
-        std::string prefix;
-        if (f >= 0 && f < static_cast<int>(kFormats.size()))
-            prefix = kFormats[static_cast<std::size_t>(f)].prefix;
-        format_button_ = prefix + presetLabel(f, preset(mode));
+        format_button_ = (f ? f->label() + " - " : std::string()) + presetLabel(format(mode), preset(mode));
     }
-    compress_button_ = texts_(compress_level_ == 1   ? "CompressMidText"
-                              : compress_level_ == 2 ? "CompressHighText"
-                                                     : "CompressLowText",
-                              "Text");
+    compress_button_ = compressLevelText();
 }
 
 TargetSelection::Outcome TargetSelection::chooseFormat(ConvertMode mode, std::string_view item,
                                                        const std::vector<RowModel*>& rows) {
-    const std::size_t m = index(mode);
+    convert::TargetChoice& choice = choice_[index(mode)];
     if (mode == ConvertMode::Merge) {
         for (RowModel* row : rows) {
             const TaskState state = row->task()->state.load(std::memory_order_acquire);
@@ -98,48 +92,41 @@ TargetSelection::Outcome TargetSelection::chooseFormat(ConvertMode mode, std::st
         }
         // A merge is redone from the start after a format change. The whole idle look
         // is applied (not only the result area) so that the rows no longer count as
-        // finished and take the new label below.
+        // finished and take the new choice below.
         for (RowModel* row : rows) {
             row->task()->state.store(TaskState::New, std::memory_order_release);
             applyRowLook(*row, true, mode);
         }
     }
-    if (mode == ConvertMode::Compress) {
-        if (contains(item, "mp4")) {
-            format_[m] = 0;
-            format_button_ = "MP4";
-        } else {
-            format_[m] = kFormatCompressOrigin;
-            format_button_ = texts_("CompressFormatOriginText", "Text");
-        }
+    const TargetFormat* named = convert::formatNamedIn(item);
+    if (!convert::modeInfo(mode).offers_presets) {
+        // Its items name one of its formats or nothing: the source's own container.
+        const bool offered = named && convert::modeOffers(mode, *named);
+        choice.format = offered ? named->id : convert::modeInfo(mode).initial_format;
+        format_button_ = formatName(convert::formatById(choice.format), texts_);
     } else {
         format_button_.clear();
-        for (const FormatEntry& entry : kFormats) {
-            if (!entry.token.empty() && contains(item, entry.token)) {
-                format_[m] = entry.index;
-                format_button_ = std::string(entry.prefix);
-                break;
-            }
+        if (named) {
+            choice.format = named->id;
+            format_button_ = named->label() + " - ";
         }
-        for (const PresetEntry& entry : kPresets) {
-            if (contains(item, entry.token)) {
-                preset_[m] = entry.index;
-                format_button_ += presetLabel(format_[m], entry.index);
-                break;
-            }
+        if (const TargetPreset* preset = convert::presetNamedIn(item)) {
+            choice.preset = preset->id;
+            format_button_ += presetLabel(choice.format, preset->id);
         }
     }
     for (RowModel* row : rows) {
-        if (row->finished() || row->visible("pic_recode_progress"))
+        if (row->finished() || row->converting())
             continue;
-        applyTargets(*row, mode);
-        row->task()->preset_index = preset_[m];
+        row->target = choice;
+        row->task()->preset_index = choice.preset;
+        renderTarget(*row, row->task()->ready.load(std::memory_order_acquire));
     }
     return Outcome::Applied;
 }
 
 void TargetSelection::chooseCompress(std::string_view item, const std::vector<RowModel*>& compress_rows) {
-    const std::string name = lower(item);
+    const std::string name = platform::lower(item);
     if (name == "menu_compress_low")
         compress_level_ = 0;
     if (name == "menu_compress_mid")
@@ -147,87 +134,58 @@ void TargetSelection::chooseCompress(std::string_view item, const std::vector<Ro
     if (name == "menu_compress_high")
         compress_level_ = 2;
     rebuildButtons(ConvertMode::Compress);
-    compress_button_ = texts_(compress_level_ == 1   ? "CompressMidText"
-                              : compress_level_ == 2 ? "CompressHighText"
-                                                     : "CompressLowText",
-                              "Text");
     for (RowModel* row : compress_rows)
         row->task()->compress_level = compress_level_;
 }
 
-void TargetSelection::applyTargets(RowModel& row, ConvertMode mode) const {
-    const int f = format(mode);
-    const int p = preset(mode);
+void TargetSelection::renderTarget(RowModel& row, bool probed) const {
     const convert::ConvertTask& task = *row.task();
-    // The probe writes the source facts until the task is ready; its refresh applies the
-    // selection again then.
-    const bool probed = task.ready.load(std::memory_order_acquire);
-    const std::string no_rate;
-    const std::string& source_rate = probed ? task.source_audio_bitrate : no_rate;
-    row.setText("codec_type_new", rowLabel(f, row));
-    if (f < kFirstAudioFormat || f == kFormatCompressOrigin) {
-        row.show("layNewVideo", true);
-        row.show("layNewAudio", false);
-        row.setText("video_resolution_new",
-                    TargetResolution(f, p, probed ? task.width : 0, probed ? task.height : 0));
+    // The probe writes the source facts until the task is ready.
+    const ResolvedTarget target =
+        resolveTarget(row.target, task.source_ext, probed ? task.width : 0, probed ? task.height : 0);
+    if (!target.ext.empty())
+        row.setText("codec_type_new", platform::upper(target.ext));
+    row.show("layNewVideo", !target.audio);
+    row.show("layNewAudio", target.audio);
+    if (!target.audio) {
+        row.setText("video_resolution_new", target.resolution);
+    } else if (target.audio_kbps > 0) {
+        row.setText("audio_bitrate_new", std::to_string(target.audio_kbps) + " kbps");
+    } else if (probed && !task.source_audio_bitrate.empty()) {
+        row.setText("audio_bitrate_new", task.source_audio_bitrate + " kbps");
     } else {
-        row.show("layNewVideo", false);
-        row.show("layNewAudio", true);
-        if (p >= 6 && p <= 8) {
-            row.setText("audio_bitrate_new", presetLabel(f, p));
-        } else if (!source_rate.empty()) {
-            row.setText("audio_bitrate_new", source_rate + " kbps");
-        }
+        row.setText("audio_bitrate_new", texts_("FormatOriginText", "Text"));
     }
 }
 
 void TargetSelection::fillNewRow(RowModel& row, ConvertMode mode) const {
     const convert::ConvertTask& task = *row.task();
+    row.target = choice(mode);
     row.setText("video_old_name", task.name);
     row.setText("edit_new_video_name", task.output_name);
     row.part("edit_new_video_name").enabled = false;
-    row.setText("codec_type", upper(task.source_ext));
+    row.setText("codec_type", platform::upper(task.source_ext));
     row.setText("video_size", task.size_text);
-    applyTargets(row, mode);
-    if (format(mode) >= kFirstAudioFormat && format(mode) != kFormatCompressOrigin && preset(mode) == 0 &&
-        task.source_audio_bitrate.empty()) {
-        row.setText("audio_bitrate_new", presetLabel(format(mode), 0));
-    }
+    renderTarget(row, task.ready.load(std::memory_order_acquire));
 }
 
-void TargetSelection::applyProbeResult(RowModel& row, ConvertMode mode) const {
+void TargetSelection::applyProbeResult(RowModel& row) const {
+    // The probe sends this while it waits, before `ready`: the facts are complete and
+    // no job reads the task yet. A special source's job posts it once it runs; the job
+    // then owns the target fields, so only the row follows the new facts.
     convert::ConvertTask& task = *row.task();
-    const int f = format(mode);
-    const int p = preset(mode);
-    task.target_resolution = TargetResolution(f, p, task.width, task.height);
-    row.setText("video_resolution_new", task.target_resolution);
-    if (p == 0 && !task.source_audio_bitrate.empty()) {
-        task.target_audio_bitrate = task.source_audio_bitrate;
-        row.setText("audio_bitrate_new", task.source_audio_bitrate + " kbps");
-    }
+    const TaskState state = task.state.load(std::memory_order_acquire);
+    const bool job_owns = task.ready.load(std::memory_order_acquire) &&
+                          (state == TaskState::Queued || state == TaskState::Running);
+    if (!job_owns)
+        applySelection(task, row.target, task.compress_level);
+    renderTarget(row, true);
 }
 
 void TargetSelection::copyIntoTask(RowModel& row) {
     convert::ConvertTask& task = *row.task();
-    task.target_ext = lower(row.text("codec_type_new"));
-    const ConvertMode mode = task.convertMode();
-    if (mode != ConvertMode::Audio) {
-        const std::string size = row.text("video_resolution_new");
-        if (!size.empty())
-            task.target_resolution = size;
-    }
-    if (mode == ConvertMode::Audio2 || mode == ConvertMode::Audio) {
-        std::string rate = row.text("audio_bitrate_new");
-        for (std::size_t at; (at = rate.find(" kbps")) != std::string::npos;)
-            rate.erase(at, 5);
-        // The origin label ("FormatOriginText") is no bit rate: the source's own applies.
-        const bool number = !rate.empty() && std::all_of(rate.begin(), rate.end(), [](unsigned char c) {
-            return std::isdigit(c) != 0;
-        });
-        if (number)
-            task.target_audio_bitrate = rate;
-    }
-    if (mode == ConvertMode::Merge) {
+    applySelection(task, row.target, task.compress_level, task.ready.load(std::memory_order_acquire));
+    if (task.convertMode() == ConvertMode::Merge) {
         task.output_name = "merge_" + task.unique_id;
     } else {
         const std::string name = row.text("edit_new_video_name");

@@ -1,9 +1,11 @@
 #pragma once
-// The window's target selection per mode (format, preset, compress level): the menu
-// choices with their token rules, the button texts, the row labels and target texts,
+// The window's target selection per mode (a convert::TargetChoice of format and preset
+// ids, and the compress level): the menu choices with their token rules, the button
+// texts, each row's choice (RowModel::target) and the target texts rendered from it,
 // and the copy into the task when it is queued.
 
 #include "convert/convert_task.h"
+#include "convert/target_formats.h"
 #include "mainframe/row_model.h"
 
 #include <array>
@@ -23,8 +25,9 @@ class TargetSelection {
 public:
     explicit TargetSelection(TextLookup texts = languageTexts());
 
-    int format(convert::ConvertMode mode) const { return format_[index(mode)]; }
-    int preset(convert::ConvertMode mode) const { return preset_[index(mode)]; }
+    const convert::TargetChoice& choice(convert::ConvertMode mode) const { return choice_[index(mode)]; }
+    int format(convert::ConvertMode mode) const { return choice(mode).format; }
+    int preset(convert::ConvertMode mode) const { return choice(mode).preset; }
     int compressLevel() const { return compress_level_; }
 
     // Menu item names: a format choice contains "menuex" or "menu3_"; a compression
@@ -47,25 +50,28 @@ public:
     // Rebuilds both from `mode`'s selection (mode switch).
     void rebuildButtons(convert::ConvertMode mode);
 
-    // Row creation: target label and target texts from `mode`'s selection.
+    // Row creation: the row takes `mode`'s choice; its texts are rendered.
     void fillNewRow(RowModel& row, convert::ConvertMode mode) const;
-    // Probe result: the selection applied again (target_resolution, and the source
-    // bit rate for preset 0).
-    void applyProbeResult(RowModel& row, convert::ConvertMode mode) const;
+    // Probe result: the row's choice applied to the task again with the new facts
+    // (target_resolution; the source bit rate for preset origin), unless a running
+    // job owns the task's fields, and rendered.
+    void applyProbeResult(RowModel& row) const;
+    // The target texts of the row from its choice and its task's facts (read only when
+    // `probed`): "codec_type_new", "layNewVideo" with
+    // "video_resolution_new", "layNewAudio" with "audio_bitrate_new".
+    void renderTarget(RowModel& row, bool probed) const;
 
-    // The task takes its target from the row when it is queued: target_ext from the
-    // label, target_resolution, target_audio_bitrate and output_name.
+    // The task takes its target from the row's choice when it is queued (the same
+    // applySelection as the CLI), and output_name from the name edit.
     static void copyIntoTask(RowModel& row);
 
 private:
     static std::size_t index(convert::ConvertMode mode) { return static_cast<std::size_t>(mode); }
     std::string presetLabel(int format, int preset) const;
-    std::string rowLabel(int format, const RowModel& row) const;
-    void applyTargets(RowModel& row, convert::ConvertMode mode) const;
+    std::string compressLevelText() const;
 
     TextLookup texts_;
-    std::array<int, 6> format_;
-    std::array<int, 6> preset_;
+    std::array<convert::TargetChoice, 6> choice_;
     int compress_level_ = 0;
     std::string format_button_;
     std::string compress_button_;

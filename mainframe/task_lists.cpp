@@ -2,10 +2,12 @@
 
 #include "app/cd_dat.h"
 #include "app/path_ini.h"
+#include "convert/target_formats.h"
+#include "mainframe/row_look.h"
 #include "platform/folders.h"
+#include "platform/strings.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
 namespace mainframe {
@@ -16,35 +18,24 @@ using convert::TaskState;
 
 namespace {
 
-std::string configured(int key, const char* builtin) {
+std::string configured(int key, const std::string& builtin) {
     std::string value = app::cddat::supportFormat(key);
     if (value.size() > 259)
         value.resize(259);
-    return value.empty() ? std::string(builtin) : value;
-}
-
-bool specialKind(const ConvertTask& task) {
-    return task.source_kind != 0;
-}
-
-std::string withSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder;
+    return value.empty() ? builtin : value;
 }
 
 }  // namespace
 
 FileFilter fileFilter(ConvertMode mode) {
-    if (mode == ConvertMode::Audio2) {
-        return {
-            configured(3, "(MP3/M4A/WAV/WMA/AAC/FLAC/AC3/M4R/OGG/MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/WEBM)"),
-            configured(4,
-                       "*.mp3;*.m4a;*.wav;*.wma;*.aac;*.flac;*.ac3;*.m4r;*.ogg;*.mp4;*.mkv;*.avi;*.wmv;*.flv;"
-                       "*.mov;*.mpg;*.ts;*.webm;")};
+    // cd.dat keys 1 and 2 replace the video filter's texts, 3 and 4 the audio filter's.
+    const int first_key = convert::modeInfo(mode).audio_sources ? 3 : 1;
+    std::string description, patterns;
+    for (std::string_view ext : convert::sourceExtensions(mode)) {
+        description += (description.empty() ? "" : "/") + platform::upper(ext);
+        patterns += "*." + std::string(ext) + ";";
     }
-    return {configured(1, "(MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/WEBM)"),
-            configured(2, "*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;*.ts;*.webm;")};
+    return {configured(first_key, "(" + description + ")"), configured(first_key + 1, patterns)};
 }
 
 std::string fileDialogFilter(ConvertMode mode, const TextLookup& texts) {
@@ -65,9 +56,7 @@ bool dropAccepted(std::string_view path, std::string_view patterns) {
     const std::size_t dot = file.find_last_of('.');
     if (dot == std::string_view::npos)
         return false;
-    std::string ext(file.substr(dot));
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string ext = platform::lower(file.substr(dot));
     return patterns.find("*" + ext + ";") != std::string_view::npos;
 }
 
@@ -90,11 +79,10 @@ std::vector<RowModel*> TaskLists::rows(ConvertMode mode) const {
 
 std::vector<ConvertTask*> TaskLists::AddPaths(const std::vector<std::string>& paths) {
     std::vector<ConvertTask*> added;
-    const bool refuse_special =
-        mode_ == ConvertMode::Audio2 || mode_ == ConvertMode::Audio || mode_ == ConvertMode::Merge;
+    const bool refuse_special = !convert::modeInfo(mode_).takes_special_sources;
     for (const std::string& path : paths) {
         auto task = std::make_unique<ConvertTask>(path, mode_, selection_.compressLevel());
-        if (refuse_special && specialKind(*task))
+        if (refuse_special && task->source_kind != 0)
             continue;  // nobody else has seen it: freed here
         // New tasks take the mode's current preset, which their rows show.
         task->preset_index = selection_.preset(mode_);
@@ -175,13 +163,13 @@ bool TaskLists::moveDown(ConvertTask* task) {
 }
 
 std::string TaskLists::initOutputFolder() {
-    output_folder_ = withSlash(app::readOutputPath().string());
+    output_folder_ = platform::withSlash(app::readOutputPath().string());
     platform::ensureDir(output_folder_);
     return output_folder_;
 }
 
 bool TaskLists::chooseOutputFolder(const std::string& folder) {
-    output_folder_ = withSlash(folder);
+    output_folder_ = platform::withSlash(folder);
     return app::writeOutputPath(output_folder_);
 }
 

@@ -97,6 +97,18 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
     }
 }
 
+TEST_F(CliTest, HelpListsWhatEachModeOffers) {
+    auto r = runTool({tool(), "--help"});
+    ASSERT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.output.find(
+                  "--format mp4|mkv|avi|wmv|flv|mov|webm|gif|mp3|m4a|wav|wma|aac|flac|ac3|m4r|ogg|origin\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("audio     mp3 m4a\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("compress  mp4 origin\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("--preset origin|1080|720|dvd|tv|phone|256|128|96\n"), std::string::npos);
+}
+
 struct ModeFormats {
     const char* mode;
     std::vector<const char*> formats;

@@ -193,10 +193,10 @@ TEST(TargetResolution, SelectionFillsTheTask) {
     ConvertTask t;
     t.mode = static_cast<int>(ConvertMode::Audio2);
     t.source_audio_bitrate = "192";
-    mainframe::applySelection(t, 8, 0);
+    mainframe::applySelection(t, {8, 0}, 0);
     EXPECT_EQ(t.target_ext, "mp3");
     EXPECT_EQ(t.target_audio_bitrate, "192");
-    mainframe::applySelection(t, 17, 7);
+    mainframe::applySelection(t, {17, 7}, 0);
     EXPECT_EQ(t.target_ext, "ogg");
     EXPECT_EQ(t.target_audio_bitrate, "128");
 
@@ -205,13 +205,13 @@ TEST(TargetResolution, SelectionFillsTheTask) {
     c.source_ext = "mkv";
     c.width = 320;
     c.height = 240;
-    mainframe::applySelection(c, 18, 0, 2);
+    mainframe::applySelection(c, {18, 0}, 2);
     EXPECT_EQ(c.target_ext, "mkv");
     EXPECT_EQ(c.target_resolution, "320x240");
     EXPECT_EQ(c.compress_level, 2);
-    EXPECT_FALSE(mainframe::modeOffersFormat(ConvertMode::Audio, 10));
-    EXPECT_TRUE(mainframe::modeOffersFormat(ConvertMode::Audio2, 17));
-    EXPECT_FALSE(mainframe::modeOffersFormat(ConvertMode::Merge, 6));
+    EXPECT_FALSE(convert::modeOffers(ConvertMode::Audio, *convert::formatById(10)));
+    EXPECT_TRUE(convert::modeOffers(ConvertMode::Audio2, *convert::formatById(17)));
+    EXPECT_FALSE(convert::modeOffers(ConvertMode::Merge, *convert::formatById(6)));
 }
 
 TEST(ProbeQueue, ProbesInOrderSendsInfoReadyThenMarksReady) {

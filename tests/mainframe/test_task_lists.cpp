@@ -1,6 +1,7 @@
 // The list model, the target selection and the row look, driven as the window does.
 
 #include "mainframe/convert_worker.h"
+#include "mainframe/row_look.h"
 #include "mainframe/target_selection.h"
 #include "mainframe/task_lists.h"
 #include "platform/folders.h"
@@ -210,7 +211,7 @@ protected:
         t->height = h;
         t->source_audio_bitrate = audio_kbps;
         t->ready = true;
-        selection.applyProbeResult(*TaskLists::rowOf(t), lists->mode());
+        selection.applyProbeResult(*TaskLists::rowOf(t));
         return t;
     }
     void choose(const std::string& item) { selection.chooseFormat(lists->mode(), item, lists->rows()); }
@@ -301,6 +302,50 @@ TEST_F(SelectionTest, AudioTargetsCopyOnlyRealBitRates) {
     EXPECT_EQ(unknown->target_ext, "flac");
     EXPECT_EQ(unknown->target_audio_bitrate, "128");
     EXPECT_FALSE(TaskLists::rowOf(unknown)->visible("layNewVideo"));
+}
+
+TEST_F(SelectionTest, RowsShowTheirOwnChoiceNotAnEarlierLabel) {
+    lists->setMode(ConvertMode::Audio2);
+    ConvertTask* t = probed("a.wav", 0, 0);
+    RowModel& row = *TaskLists::rowOf(t);
+    choose("menuex_mp3_128");
+    EXPECT_EQ(row.text("audio_bitrate_new"), "128 kbps");
+    // Back to the source's rate, which is unknown: the row says so and the task does
+    // not convert at the 128 kbit/s shown before.
+    choose("menuex_mp3_origin");
+    EXPECT_EQ(row.text("audio_bitrate_new"), "Original");
+    TargetSelection::copyIntoTask(row);
+    EXPECT_EQ(t->target_audio_bitrate, "");
+    EXPECT_EQ(row.target, (convert::TargetChoice{8, 0}));
+}
+
+TEST_F(SelectionTest, ProbeResultAppliesTheRowsOwnChoice) {
+    ConvertTask* t = lists->AddPaths({file("a.mp4")})[0];
+    lists->setMode(ConvertMode::Audio2);  // the result arrives while another list shows
+    t->width = 1280;
+    t->height = 720;
+    t->source_audio_bitrate = "192";
+    RowModel& row = *TaskLists::rowOf(t);
+    selection.applyProbeResult(row);
+    EXPECT_EQ(row.text("codec_type_new"), "MP4");
+    EXPECT_TRUE(row.visible("layNewVideo"));
+    EXPECT_EQ(row.text("video_resolution_new"), "1280x720");
+    EXPECT_EQ(t->target_resolution, "1280x720");
+    EXPECT_EQ(t->target_ext, "mp4");
+}
+
+TEST(FileFilters, BuiltInTextsListTheSources) {
+    testsupport::IsolatedHome home;
+    const mainframe::FileFilter video = mainframe::fileFilter(ConvertMode::Gif);
+    EXPECT_EQ(video.description, "(MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/WEBM)");
+    EXPECT_EQ(video.patterns, "*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;*.ts;*.webm;");
+    const mainframe::FileFilter audio = mainframe::fileFilter(ConvertMode::Audio2);
+    EXPECT_EQ(audio.description,
+              "(MP3/M4A/WAV/WMA/AAC/FLAC/AC3/M4R/OGG/MP4/MKV/AVI/WMV/FLV/MOV/MPG/TS/WEBM)");
+    EXPECT_EQ(
+        audio.patterns,
+        "*.mp3;*.m4a;*.wav;*.wma;*.aac;*.flac;*.ac3;*.m4r;*.ogg;*.mp4;*.mkv;*.avi;*.wmv;*.flv;*.mov;*.mpg;"
+        "*.ts;*.webm;");
 }
 
 // ---- Row look ----
