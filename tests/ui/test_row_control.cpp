@@ -10,6 +10,7 @@
 #include "app/language.h"
 #include "convert/convert_task.h"
 #include "mainframe/gui/conver_ctrl.h"
+#include "mainframe/row_look.h"
 #include "mainframe/row_model.h"
 #include "mainframe/target_selection.h"
 #include "platform/folders.h"
@@ -67,7 +68,7 @@ protected:
         task->row = row.get();
         selection_.fillNewRow(*row, mode);
         mainframe::showSourceFacts(*row);
-        selection_.applyProbeResult(*row, mode);
+        selection_.applyProbeResult(*row);
         mainframe::applyRowLook(*row, idle, window_mode);
         tasks_.push_back(std::move(task));
         models_.push_back(std::move(row));

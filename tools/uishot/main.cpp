@@ -26,6 +26,7 @@
 #include "app/version.h"
 #include "mainframe/gui/conver_ctrl.h"
 #include "mainframe/gui/merge_dlg.h"
+#include "mainframe/row_look.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "sample_rows.h"
