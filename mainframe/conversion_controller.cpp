@@ -178,6 +178,8 @@ void ConversionController::onProgress(ConvertTask* task, int percent) {
     if (row)
         applyRowLook(*row, true, lists_.mode());
     worker_.DestroyJob(task);
+    if (prompts_.record)
+        prompts_.record(true, task->source_ext, task->target_ext);
     if (task->convertMode() == ConvertMode::Merge)
         platform::postToMainWindow(*self_, MainWindowId::WM_MERGE_CHECK);
     if (active_count_-- == 1 && power_off_)
@@ -190,6 +192,8 @@ void ConversionController::onFailure(ConvertTask* task, bool start_failed) {
     task->state.store(TaskState::Failed, std::memory_order_release);
     applyRowLook(*TaskLists::rowOf(task), true, lists_.mode());
     worker_.DestroyJob(task);
+    if (prompts_.record)
+        prompts_.record(false, task->source_ext, task->target_ext);
     if (start_failed)
         show("CannotRecode", task->name + "." + task->source_ext);
 }

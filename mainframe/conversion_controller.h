@@ -31,6 +31,9 @@ struct Prompts {
     std::function<int(const convert::MergeRequest& request)> run_merge;
     // Opens the output folder after a successful merge when the user says Yes.
     std::function<void(const std::string& folder)> open_folder;
+    // A conversion ended: success or failure with the task's source and target
+    // extensions (the usage summary).
+    std::function<void(bool success, const std::string& source_ext, const std::string& target_ext)> record;
     // The run log ("[视频合并]..." lines).
     std::function<void(const std::string& line)> log;
 };

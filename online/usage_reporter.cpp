@@ -233,6 +233,11 @@ void UsageReporter::shutdown() {
     abort_.store(false);
 }
 
+void UsageReporter::waitForSend() {
+    if (send_thread_.joinable())
+        send_thread_.join();
+}
+
 UsageReporter& usageReporter() {
     static UsageReporter reporter;
     return reporter;

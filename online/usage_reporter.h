@@ -58,6 +58,8 @@ public:
     void sendSessionReport(const std::string& product_name, long limit_ms = 2000);
     // Ends a running start report at once and waits for its thread.
     void shutdown();
+    // Waits for a running start report to finish on its own.
+    void waitForSend();
 
     // The JSON texts the reports carry (styled writer, sorted keys).
     std::string startJson(UsageEvent type) const;

@@ -111,11 +111,21 @@ bool Skin::isOpen() const {
     return archive_ || !folder_.empty();
 }
 
+void Skin::setOverlay(Overlay overlay) {
+    std::lock_guard lock(mutex_);
+    overlay_ = std::move(overlay);
+    ++overlay_gen_;
+}
+
 std::optional<QByteArray> Skin::read(std::string_view name) const {
     std::string key = entryName(name);
     if (key.empty() || key == "." || key.starts_with(".."))
         return std::nullopt;
     std::lock_guard lock(mutex_);
+    if (overlay_) {
+        if (auto bytes = overlay_(key))
+            return bytes;
+    }
     if (archive_)
         return readEntry(archive_->zip, key);
     if (folder_.empty())
@@ -129,6 +139,11 @@ std::optional<QByteArray> Skin::read(std::string_view name) const {
 QPixmap Skin::image(const std::string& name, bool full_path) {
     QString key =
         (full_path ? QStringLiteral("full:") : QStringLiteral("skin:")) + QString::fromStdString(name);
+    if (!full_path) {
+        std::lock_guard lock(mutex_);
+        if (overlay_ && overlay_(entryName(name)))
+            key = QStringLiteral("overlay%1:").arg(overlay_gen_) + QString::fromStdString(name);
+    }
     auto found = images_.find(key);
     if (found != images_.end())
         return *found;

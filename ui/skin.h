@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QPixmap>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,6 +36,12 @@ public:
     void close();
     bool isOpen() const;
 
+    // A second source read before the skin (a tool package while its popup is open);
+    // what it lacks still comes from the skin. Its images are cached apart.
+    using Overlay = std::function<std::optional<QByteArray>(std::string_view name)>;
+    void setOverlay(Overlay overlay);
+    void clearOverlay() { setOverlay({}); }
+
     // The bytes of an entry ("dlg_message.xml", "images/close.png"); nothing when it
     // is missing or cannot be decrypted. Leading "./" and "/" are ignored.
     std::optional<QByteArray> read(std::string_view name) const;
@@ -57,6 +64,8 @@ private:
     mutable std::mutex mutex_;  // guards archive_ and folder_ (read() may come from workers)
     std::unique_ptr<Archive> archive_;
     std::filesystem::path folder_;
+    Overlay overlay_;                 // guarded by mutex_
+    int overlay_gen_ = 0;             // guarded by mutex_: keeps overlay images apart in the cache
     QHash<QString, QPixmap> images_;  // GUI thread only
     int scale_dpi_ = 96;
     bool shadow_ = true;

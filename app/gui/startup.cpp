@@ -31,6 +31,16 @@ namespace {
 
 std::atomic<bool> g_restart{false};
 
+OnlineHooks& onlineHooks() {
+    static OnlineHooks hooks;
+    return hooks;
+}
+
+void runHook(const std::function<void()>& hook) {
+    if (hook)
+        hook();
+}
+
 MainWindowFactory& mainWindowFactory() {
     static MainWindowFactory factory;
     return factory;
@@ -140,6 +150,7 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
             return;
         }
         case StartSwitch::TjUninstall:
+            runHook(onlineHooks().uninstall_report);
             // The feedback page needs a configured site; none is built in.
             return;
         case StartSwitch::Install:
@@ -163,6 +174,7 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
         }
     }
 
+    runHook(onlineHooks().started);
     MainWindowContext context{settings, branding, title, isRightToLeft(language)};
     std::unique_ptr<ui::Window> window;
     if (mainWindowFactory()) {
@@ -196,6 +208,8 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
     window->installEventFilter(&quit_on_close);
     window->centerOnOwner();
     window->show();
+    if (onlineHooks().main_window)
+        onlineHooks().main_window(*window);
     QApplication::exec();
 }
 
@@ -221,6 +235,10 @@ std::string joinArguments(int argc, char** argv) {
         line += argv[i];
     }
     return line;
+}
+
+void setOnlineHooks(OnlineHooks hooks) {
+    onlineHooks() = std::move(hooks);
 }
 
 void setMainWindowFactory(MainWindowFactory factory) {
@@ -265,8 +283,10 @@ int runGuiProgram(int argc, char** argv) {
     setLogPath(platform::dataDir() / "run.dat");
     checkCrashReport(settings);
     applyDisplayScale();
+    runHook(onlineHooks().configure);
 
     runApplication(command_line, settings, branding, title, language);
+    runHook(onlineHooks().exiting);
 
     ui::skin().close();
     restartIfRequested();

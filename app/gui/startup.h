@@ -39,6 +39,17 @@ struct MainWindowContext {
 using MainWindowFactory = std::function<std::unique_ptr<ui::Window>(const MainWindowContext&)>;
 void setMainWindowFactory(MainWindowFactory factory);
 
+// The online services' part of start-up, installed by the program (app/ does not
+// see online/). Each hook may be empty.
+struct OnlineHooks {
+    std::function<void()> configure;                    // endpoints and report values, before the skin
+    std::function<void()> uninstall_report;             // "/tjuninstall"
+    std::function<void()> started;                      // the start report, before the main window
+    std::function<void(ui::Window& main)> main_window;  // the daily check, once the window shows
+    std::function<void()> exiting;                      // the conversion summary and shutdown
+};
+void setOnlineHooks(OnlineHooks hooks);
+
 // Set by the language menu before it closes the main window: start-up then starts
 // the program again with "/Restart". Safe from any thread.
 void requestRestart();
