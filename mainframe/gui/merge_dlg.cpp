@@ -3,6 +3,7 @@
 #include "app/gui/message_dlg.h"
 #include "app/language.h"
 #include "mainframe/gui/conver_ctrl.h"
+#include "platform/window_messages.h"
 
 #include <span>
 
@@ -62,17 +63,19 @@ void CMergeDlg::onClick(ui::Notify& n) {
     }
 }
 
-platform::LParam CMergeDlg::onCustomMessage(std::uint32_t id, platform::WParam wparam, platform::LParam) {
-    switch (id) {
-        case convert::WM_MERGE_JOIN_PROGRESS:
-            setPercent(static_cast<int>(wparam));
+platform::LParam CMergeDlg::onCustomMessage(std::uint32_t id, platform::WParam wparam,
+                                            platform::LParam lparam) {
+    const platform::MergeDialogMessage message(platform::Message{id, wparam, lparam});
+    switch (message.id()) {
+        case platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS:
+            setPercent(platform::progressPercent(message));
             break;
-        case convert::WM_MERGE_JOIN_DONE:
+        case platform::MergeDialogId::WM_MERGE_JOIN_DONE:
             merge_result_ = 1;
             setPercent(100);
             close(1);
             break;
-        case convert::WM_MERGE_JOIN_FAILED:
+        case platform::MergeDialogId::WM_MERGE_JOIN_FAILED:
             merge_result_ = 0;
             close(0);
             break;

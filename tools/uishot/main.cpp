@@ -29,6 +29,7 @@
 #include "mainframe/row_look.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/window_messages.h"
 #include "sample_rows.h"
 #include "ui/container.h"
 #include "ui/controls.h"
@@ -211,7 +212,8 @@ int main(int argc, char** argv) {
         auto dlg = std::make_unique<mainframe::gui::CMergeDlg>(nullptr, request);
         built = dlg->createFromSkin();
         if (built)
-            dlg->send(convert::WM_MERGE_JOIN_PROGRESS, 40, 0);
+            platform::postJoinProgress(*dlg, 40);
+        QCoreApplication::processEvents();
         window = std::move(dlg);
     } else {
         return usage();
