@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <fstream>
 
+#include "mainframe/row_look.h"
 #include "mainframe/target_selection.h"
 
 namespace uishot {
@@ -60,7 +61,7 @@ SampleRows makeSampleRows(const fs::path& scratch) {
         selection.fillNewRow(*row, mode);
         if (probed) {
             mainframe::showSourceFacts(*row);
-            selection.applyProbeResult(*row, mode);
+            selection.applyProbeResult(*row);
         }
         convert::ConvertTask* t = task.get();
         mainframe::RowModel* r = row.get();
@@ -127,7 +128,7 @@ SampleRows makeSampleRows(const fs::path& scratch) {
         t->no_video = 1;
         t->source_resolution.clear();
         mainframe::showSourceFacts(*r);
-        selection.applyProbeResult(*r, ConvertMode::Audio2);
+        selection.applyProbeResult(*r);
         idle(r);
     }
     return out;
