@@ -26,6 +26,7 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     screen_width_.store(opt_.screen_width);
     screen_height_.store(opt_.screen_height);
     window_title_.clear();
+    drawn_overlay_ = 0;
     shared_.command.store(static_cast<int>(PlayerCommand::Idle));
     shared_.seek_target.store(0);
     shared_.position.store(0.0);
@@ -242,6 +243,7 @@ void Player::eventLoop(VideoState* is) {
             togglePause(is);
             is->step = true;
         }
+        serviceHostRequests(is);
         videoRefresh(is, &remaining_time);
 
         SDL_Event event;

@@ -114,6 +114,9 @@ private:
     void openWindow(VideoState* is);
     void followHostWindowSize(VideoState* is);
     void noteAvDiff(VideoState* is, double picture_pts);
+    // The host's overlay and refresh requests (host_overlay.cpp).
+    void serviceHostRequests(VideoState* is);
+    void drawOverlay();
 
     PlayerShared& shared_;
     const PlayerOptions base_options_;
@@ -128,6 +131,7 @@ private:
     SDL_Window* window_ = nullptr;
     bool own_window_ = false;
     double last_host_size_check_ = 0.0;  // player thread
+    std::uint64_t drawn_overlay_ = 0;    // player thread
     SDL_Renderer* renderer_ = nullptr;
     SDL_RendererInfo renderer_info_{};
     SdlAudioDevice sdl_audio_;

@@ -1,6 +1,20 @@
 #include "player/player_shared.h"
 
+#include <algorithm>
+
 namespace player {
+
+std::uint64_t packOverlay(int x, int y, int w, int h) {
+    auto part = [](int v, int shift) {
+        return static_cast<std::uint64_t>(std::clamp(v, 0, 0xFFFF)) << shift;
+    };
+    return part(x, 48) | part(y, 32) | part(w, 16) | part(h, 0);
+}
+
+OverlayRect unpackOverlay(std::uint64_t packed) {
+    auto part = [&](int shift) { return static_cast<int>((packed >> shift) & 0xFFFF); };
+    return {part(48), part(32), part(16), part(0)};
+}
 
 void PlayerShared::resetCounters() {
     for (auto* c : {&shown, &late_drops, &early_drops, &uploads, &seeks, &eof_markers, &av_samples}) {

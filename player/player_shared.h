@@ -31,6 +31,13 @@ struct PlayerCounters {
     double mean_abs_av_diff = 0.0;  // seconds, over av_samples
 };
 
+// An overlay rectangle: x, y, width and height, 16 bits each (clamped to 0..65535).
+struct OverlayRect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+std::uint64_t packOverlay(int x, int y, int w, int h);
+OverlayRect unpackOverlay(std::uint64_t packed);
+
 struct PlayerShared {
     // Written by the host, acknowledged by the core (back to Playing or Paused).
     std::atomic<int> command{0};
@@ -42,6 +49,15 @@ struct PlayerShared {
     std::atomic<int> live_volume{128};
     // Set by the core once it has reset these words at start, cleared when it returns.
     std::atomic<bool> running{false};
+    // A frame the display draws over the picture for the host (the clip dialog's crop
+    // rectangle), host-window pixels packed by packOverlay; 0 draws none. The host
+    // writes it at any time; the core draws it again when it changes.
+    std::atomic<std::uint64_t> overlay{0};
+    // Length of the overlay's corner marks, pixels.
+    std::atomic<int> overlay_corner{10};
+    // Set by the host when its window was uncovered; the core draws it again (black
+    // while there is no picture) and clears it.
+    std::atomic<bool> refresh{false};
 
     // Counters, written by the core's threads.
     std::atomic<std::int64_t> shown{0};

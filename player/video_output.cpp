@@ -271,6 +271,7 @@ void Player::videoDisplay(VideoState* is) {
     } else if (is->video_stream >= 0) {
         videoImageDisplay(is);
     }
+    drawOverlay();
     SDL_RenderPresent(renderer_);
 }
 

@@ -106,7 +106,8 @@ private:
     QLineEdit* line_;
 };
 
-// "Progress": a bar from minimum to maximum. forecolor / foreimage fill the done part.
+// "Progress": a bar from minimum to maximum. forecolor / foreimage fill the done part,
+// trackcolor the whole bar under it.
 class Progress : public Control {
     Q_OBJECT
 public:
@@ -124,6 +125,7 @@ protected:
 
     int min_ = 0, max_ = 100, value_ = 0;
     QColor fore_color_{0x2D, 0x7F, 0xF9};
+    QColor track_color_;
     ImageSpec fore_fill_;
     int bar_height_ = 0;  // layout units; 0 = the whole height
 };

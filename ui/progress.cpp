@@ -36,6 +36,8 @@ bool Progress::setAttribute(std::string_view name, std::string_view value) {
         setValue(number());
     } else if (name == "forecolor") {
         fore_color_ = parseColor(value);
+    } else if (name == "trackcolor") {
+        track_color_ = parseColor(value);
     } else if (name == "foreimage") {
         fore_fill_ = parseImageString(std::string(value));
     } else if (name == "barheight") {
@@ -61,6 +63,12 @@ QRect Progress::barRect() const {
 void Progress::paintContent(QPainter& painter) {
     QRect bar = barRect();
     const int done = static_cast<int>(bar.width() * fraction() + 0.5);
+    if (track_color_.isValid()) {
+        const qreal r = std::min(radius(), bar.height() / 2);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(track_color_);
+        painter.drawRoundedRect(QRectF(bar), r, r);
+    }
     if (done > 0) {
         // Right to left the bar fills from the right.
         QRect part =

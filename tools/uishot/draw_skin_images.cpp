@@ -282,5 +282,76 @@ int main(int argc, char** argv) {
             p.drawArc(ring, 90 * 16, -k * 360 * 16 / 20);
         }
     });
+    // Player transport: 32 units. Play and pause sit on an accent disc.
+    auto transport = [](QPainter& p, qreal s, bool play) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(kAccent);
+        p.drawEllipse(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88));
+        p.setBrush(Qt::white);
+        if (play) {
+            QPainterPath tri;
+            tri.moveTo(s * 0.41, s * 0.32);
+            tri.lineTo(s * 0.69, s * 0.5);
+            tri.lineTo(s * 0.41, s * 0.68);
+            tri.closeSubpath();
+            p.drawPath(tri);
+        } else {
+            p.drawRoundedRect(QRectF(s * 0.36, s * 0.33, s * 0.1, s * 0.34), s * 0.02, s * 0.02);
+            p.drawRoundedRect(QRectF(s * 0.54, s * 0.33, s * 0.1, s * 0.34), s * 0.02, s * 0.02);
+        }
+    };
+    ok &= draw(dir, "play.png", 64, [&](QPainter& p, qreal s) { transport(p, s, true); });
+    ok &= draw(dir, "pause.png", 64, [&](QPainter& p, qreal s) { transport(p, s, false); });
+    // Two triangles pointing the way of the jump.
+    auto jump = [](QPainter& p, qreal s, bool forward) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGlyph);
+        for (qreal x0 : {0.3, 0.5}) {
+            QPainterPath tri;
+            const qreal a = forward ? x0 : 1.0 - x0, b = forward ? x0 + 0.2 : 1.0 - x0 - 0.2;
+            tri.moveTo(s * a, s * 0.36);
+            tri.lineTo(s * b, s * 0.5);
+            tri.lineTo(s * a, s * 0.64);
+            tri.closeSubpath();
+            p.drawPath(tri);
+        }
+    };
+    ok &= draw(dir, "fast_forward.png", 64, [&](QPainter& p, qreal s) { jump(p, s, true); });
+    ok &= draw(dir, "fast_backward.png", 64, [&](QPainter& p, qreal s) { jump(p, s, false); });
+    // A speaker with two waves, 24 units.
+    ok &= draw(dir, "volume.png", 48, [](QPainter& p, qreal s) {
+        QPainterPath body;
+        body.moveTo(s * 0.16, s * 0.4);
+        body.lineTo(s * 0.3, s * 0.4);
+        body.lineTo(s * 0.48, s * 0.24);
+        body.lineTo(s * 0.48, s * 0.76);
+        body.lineTo(s * 0.3, s * 0.6);
+        body.lineTo(s * 0.16, s * 0.6);
+        body.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(kGlyph);
+        p.drawPath(body);
+        p.setPen(QPen(kGlyph, s * 0.06, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(s * 0.36, s * 0.32, s * 0.28, s * 0.36), -50 * 16, 100 * 16);
+        p.drawArc(QRectF(s * 0.3, s * 0.2, s * 0.5, s * 0.6), -50 * 16, 100 * 16);
+    });
+    // The audio page's picture: a note on a soft disc, 96 units.
+    ok &= draw(dir, "audio_only.png", 192, [](QPainter& p, qreal s) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x2D, 0x7F, 0xF9, 40));
+        p.drawEllipse(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92));
+        p.setBrush(kAccent);
+        p.drawEllipse(QPointF(s * 0.4, s * 0.66), s * 0.09, s * 0.075);
+        p.drawEllipse(QPointF(s * 0.66, s * 0.6), s * 0.09, s * 0.075);
+        p.setPen(QPen(kAccent, s * 0.035, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        QPainterPath stem;
+        stem.moveTo(s * 0.48, s * 0.66);
+        stem.lineTo(s * 0.48, s * 0.3);
+        stem.lineTo(s * 0.74, s * 0.24);
+        stem.lineTo(s * 0.74, s * 0.6);
+        p.drawPath(stem);
+    });
     return ok ? 0 : 1;
 }

@@ -3,7 +3,11 @@
 //   uishot --dialog message|about|setting|main|merge [--language CODE] [--dpi 96|120|144|192]
 //          [--kind 16|64|4|68|32] [--support] [--page 0|1|2] [--rows] [--skin ARCHIVE] --out FILE.png
 // --rows fills the main window's list with a row in every state.
+//   uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--dpi N] --out FILE.png
 //   uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png
+//
+// The player dialog shows the file's first picture, drawn by the player core into a
+// native window: without a display, uishot starts a private Xvfb for it.
 
 #include <QApplication>
 #include <QImage>
@@ -12,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -30,6 +35,7 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/window_messages.h"
+#include "player_shot.h"
 #include "sample_rows.h"
 #include "ui/container.h"
 #include "ui/controls.h"
@@ -42,6 +48,7 @@ int usage() {
         stderr,
         "usage: uishot --dialog message|about|setting|main|merge [--language CODE] [--dpi N] [--kind K]\n"
         "              [--support] [--page N] [--rows] [--skin ARCHIVE] --out FILE.png\n"
+        "       uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--dpi N] --out FILE.png\n"
         "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
     return 2;
 }
@@ -54,8 +61,10 @@ app::LanguageId languageOfCode(const std::string& code) {
     return app::LanguageId::English;
 }
 
-// The window on a quiet desktop-coloured backdrop, so the shadow shows.
-bool save(QWidget& window, const std::string& out, bool backdrop) {
+// The window on a quiet desktop-coloured backdrop, so the shadow shows. `extra`
+// paints over the grabbed window (the player's native picture).
+bool save(QWidget& window, const std::string& out, bool backdrop,
+          const std::function<void(QPainter&)>& extra = {}) {
     window.ensurePolished();
     if (QLayout* layout = window.layout())
         layout->activate();
@@ -65,6 +74,8 @@ bool save(QWidget& window, const std::string& out, bool backdrop) {
     {
         QPainter painter(&image);
         painter.drawPixmap(0, 0, shot);
+        if (extra)
+            extra(painter);
     }
     return image.save(QString::fromStdString(out));
 }
@@ -117,6 +128,17 @@ int main(int argc, char** argv) {
     }
     if (!opt.count("--out") || (opt.count("--dialog") == opt.count("--layout")))
         return usage();
+    // The player's picture needs an X server; the other windows draw offscreen.
+    std::unique_ptr<PrivateXServer> xserver;
+    if (opt["--dialog"] == "player" && !std::getenv("DISPLAY")) {
+        xserver = std::make_unique<PrivateXServer>();
+        if (!xserver->started()) {
+            std::fprintf(stderr, "uishot: the player dialog needs an X display and Xvfb did not start\n");
+            return 1;
+        }
+    }
+    if (opt["--dialog"] == "player")
+        preparePlayerEnvironment();
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // In a build tree the program folder is <build>/bin, a few levels above us.
@@ -193,6 +215,13 @@ int main(int argc, char** argv) {
                 pages->selectItem(page);
         }
         window = std::move(dlg);
+    } else if (dialog == "player") {
+        if (!opt.count("--file"))
+            return usage();
+        auto saver = [&](QWidget& w, const std::function<void(QPainter&)>& extra) {
+            return save(w, out, backdrop, extra);
+        };
+        return shootPlayer(opt["--file"], opt["--clip"], opt["--crop"], saver) ? 0 : 1;
     } else if (dialog == "main") {
         app::MainWindowContext context{settings, branding, title, app::isRightToLeft(language)};
         auto shell = std::make_unique<app::CMainShell>(context);
