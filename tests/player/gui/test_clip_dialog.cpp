@@ -152,17 +152,18 @@ TEST_F(ClipDialog, SlidersSeekAndSetSpeedAndVolume) {
     auto dlg = open(clip());
     player::PlayerShared& shared = dlg->shared();
     ASSERT_TRUE(waitUntil([&] { return shared.running.load(); }, 5s));
-    shared.seekTo(55);
-    ASSERT_TRUE(waitUntil([&] { return shared.current() != PlayerCommand::SeekRequested; }, 5s));
+    // Paused first: a seek while paused shows the new place and stays there.
     shared.send(PlayerCommand::PauseRequested);
-    ASSERT_TRUE(spin([&] { return shared.position.load() >= 55.0 && shared.position.load() < 56.0; }, 10s))
-        << shared.position.load() << " " << shared.command.load() << " " << shared.seeks.load();
+    ASSERT_TRUE(waitUntil([&] { return shared.current() == PlayerCommand::Paused; }, 10s));
+    shared.seekTo(55);
+    ASSERT_TRUE(spin([&] { return shared.position.load() >= 55.0 && shared.position.load() < 56.0; }, 20s))
+        << shared.position.load();
     const std::int64_t seeks = shared.seeks.load();
     QTest::mouseClick(dlg->find("btnFastForward"), Qt::LeftButton);
     EXPECT_EQ(shared.seek_target.load(), 65);
     EXPECT_EQ(dlg->find("sliderPlay")->value(), 650);
     ASSERT_TRUE(
-        spin([&] { return shared.seeks.load() > seeks && std::floor(shared.position.load()) == 65; }, 10s));
+        spin([&] { return shared.seeks.load() > seeks && std::floor(shared.position.load()) == 65; }, 20s));
 
     // The same second again while playback is there: no seek.
     const std::int64_t after = shared.seeks.load();
