@@ -220,6 +220,15 @@ platform::LParam Window::onCustomMessage(std::uint32_t, platform::WParam, platfo
     return 0;
 }
 
+void Window::detachMessages() {
+    {
+        std::lock_guard lock(port_->mutex);
+        port_->window = nullptr;
+    }
+    // Deleting the queued events answers their senders with 0.
+    QCoreApplication::removePostedEvents(this, messageEventType());
+}
+
 bool Window::post(std::uint32_t id, platform::WParam wparam, platform::LParam lparam) {
     return port_->post(id, wparam, lparam);
 }

@@ -95,6 +95,11 @@ public:
     Control* buildControl(const std::string& layout);
 
 protected:
+    // From now on messages are refused, and those still queued are dropped (a waiting
+    // send() returns 0). A window whose workers may block in send() calls this before
+    // it stops them.
+    void detachMessages();
+
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -9,6 +9,10 @@
 
 namespace app {
 
+namespace {
+constexpr qint64 kMaxCommandBytes = 16 << 20;
+}  // namespace
+
 std::string SingleInstance::socketPath() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
         return (std::filesystem::path(runtime) / "QuorinVideoConverter.sock").string();
@@ -52,13 +56,16 @@ bool SingleInstance::listen(std::function<void(const std::string&)> on_command) 
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine())
-                    return;
-                const std::string command = socket->readLine(256).trimmed().toStdString();
-                socket->write("ok\n");
-                socket->flush();
-                if (command != "ping" && on_command_)
-                    on_command_(command);
+                // A command may be long (the files of an "open") and arrive in pieces.
+                while (socket->canReadLine()) {
+                    const std::string command = socket->readLine(kMaxCommandBytes).trimmed().toStdString();
+                    socket->write("ok\n");
+                    socket->flush();
+                    if (command != "ping" && on_command_)
+                        on_command_(command);
+                }
+                if (socket->bytesAvailable() > kMaxCommandBytes)
+                    socket->abort();
             });
         }
     });

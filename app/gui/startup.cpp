@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <atomic>
@@ -44,6 +45,11 @@ void runHook(const std::function<void()>& hook) {
 MainWindowFactory& mainWindowFactory() {
     static MainWindowFactory factory;
     return factory;
+}
+
+OpenFilesHandler& openFilesHandler() {
+    static OpenFilesHandler handler;
+    return handler;
 }
 
 std::string ownExecutable() {
@@ -109,13 +115,20 @@ void startAsDesktopUser() {
     platform::startDetached(platform::CommandLine(exe));
 }
 
-// Closing the main window ends the message loop (dialogs closing do not).
+// Closing the main window ends the message loop (dialogs closing do not). The window
+// may refuse the close (conversions running), so the loop ends only once it is gone
+// from the screen.
 class QuitOnClose : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Close)
-            QCoreApplication::quit();
+        if (event->type() == QEvent::Close) {
+            QPointer<QWidget> window(qobject_cast<QWidget*>(watched));
+            QTimer::singleShot(0, this, [window] {
+                if (!window || !window->isVisible())
+                    QCoreApplication::quit();
+            });
+        }
         return QObject::eventFilter(watched, event);
     }
 };
@@ -130,8 +143,9 @@ void activateWindow(ui::Window* window) {
 }
 
 // The application routine; returns when the program should end.
-void runApplication(const std::string& command_line, SettingsStore& settings, BrandingInfo& branding,
-                    const std::string& title, LanguageId language) {
+void runApplication(const std::string& command_line, const std::vector<std::string>& files,
+                    SettingsStore& settings, BrandingInfo& branding, const std::string& title,
+                    LanguageId language) {
     if (!selectSkinArchive(language, branding) ||
         !ui::skin().openArchive(branding.skin_folder / branding.skin_file)) {
         systemMessage(getText("SkinLost"), "Error");
@@ -162,8 +176,13 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
     }
 
     const bool restarted = findStartSwitch(command_line) == StartSwitch::Restart;
-    if (!restarted && SingleInstance::notifyRunning("activate"))
-        return;
+    if (!restarted) {
+        // A running instance takes the files ("Open with") and comes to the front.
+        if (!files.empty() && SingleInstance::notifyRunning(openFilesCommand(files)))
+            return;
+        if (SingleInstance::notifyRunning("activate"))
+            return;
+    }
 
     const auto installer = platform::dataDir() / "VeltraVideoConvertSetup.exe";
     std::error_code ec;
@@ -194,6 +213,14 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
             activateWindow(main);
         if (command == "close")
             main->QWidget::close();
+        if (auto paths = parseOpenFilesCommand(command)) {
+            activateWindow(main);
+            // Outside the socket's handler: adding may ask the user something.
+            QTimer::singleShot(0, main, [main, paths = *paths] {
+                if (openFilesHandler())
+                    openFilesHandler()(*main, paths);
+            });
+        }
     };
     if (!instance.listen(on_command)) {
         // After "/Restart" the old instance may still hold the socket for a moment.
@@ -210,6 +237,10 @@ void runApplication(const std::string& command_line, SettingsStore& settings, Br
     window->show();
     if (onlineHooks().main_window)
         onlineHooks().main_window(*window);
+    if (!files.empty() && openFilesHandler()) {
+        // Once the loop runs, so that a message about refused files has a window under it.
+        QTimer::singleShot(0, main, [main, files] { openFilesHandler()(*main, files); });
+    }
     QApplication::exec();
 }
 
@@ -227,22 +258,54 @@ StartSwitch findStartSwitch(std::string_view command_line) {
     return StartSwitch::None;
 }
 
-std::string joinArguments(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            line += ' ';
-        line += argv[i];
-    }
-    return line;
-}
-
 void setOnlineHooks(OnlineHooks hooks) {
     onlineHooks() = std::move(hooks);
 }
 
 void setMainWindowFactory(MainWindowFactory factory) {
     mainWindowFactory() = std::move(factory);
+}
+
+void setOpenFilesHandler(OpenFilesHandler handler) {
+    openFilesHandler() = std::move(handler);
+}
+
+StartArguments splitArguments(int argc, char** argv) {
+    StartArguments out;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::error_code ec;
+        if (!arg.empty() && arg[0] != '-' && std::filesystem::exists(arg, ec)) {
+            out.files.push_back(std::filesystem::absolute(arg, ec).lexically_normal().string());
+            continue;
+        }
+        if (!out.switches.empty())
+            out.switches += ' ';
+        out.switches += arg;
+    }
+    return out;
+}
+
+// "open" followed by each path percent-encoded, so that blanks and line breaks in
+// names survive the one-line protocol.
+std::string openFilesCommand(const std::vector<std::string>& paths) {
+    std::string command = "open";
+    for (const std::string& path : paths)
+        command += " " + QByteArray::fromStdString(path).toPercentEncoding().toStdString();
+    return command;
+}
+
+std::optional<std::vector<std::string>> parseOpenFilesCommand(std::string_view command) {
+    if (command != "open" && !command.starts_with("open "))
+        return std::nullopt;
+    std::vector<std::string> paths;
+    const QList<QByteArray> parts =
+        QByteArray(command.data(), static_cast<qsizetype>(command.size())).split(' ');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        if (!parts[i].isEmpty())
+            paths.push_back(QByteArray::fromPercentEncoding(parts[i]).toStdString());
+    }
+    return paths;
 }
 
 void requestRestart() {
@@ -268,7 +331,7 @@ int runGuiProgram(int argc, char** argv) {
     // icon and group its windows, whatever name it was started by.
     QApplication::setApplicationName(QStringLiteral("QuorinVideoConverter"));
     QGuiApplication::setDesktopFileName(QStringLiteral("quorin-video-converter"));
-    const std::string command_line = joinArguments(argc, argv);
+    const StartArguments arguments = splitArguments(argc, argv);
 
     platform::workDir();
     platform::dataDir();
@@ -285,7 +348,7 @@ int runGuiProgram(int argc, char** argv) {
     applyDisplayScale();
     runHook(onlineHooks().configure);
 
-    runApplication(command_line, settings, branding, title, language);
+    runApplication(arguments.switches, arguments.files, settings, branding, title, language);
     runHook(onlineHooks().exiting);
 
     ui::skin().close();

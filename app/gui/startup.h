@@ -5,8 +5,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/process.h"
 
@@ -24,8 +26,6 @@ enum class StartSwitch { None, Uninstall, TjUninstall, Install, Restart };
 // The first switch found anywhere in the command line, by a plain case-sensitive
 // search in the order "/uninstall", "/tjuninstall", "/install", "/Restart".
 StartSwitch findStartSwitch(std::string_view command_line);
-// The arguments after the program name, joined by blanks.
-std::string joinArguments(int argc, char** argv);
 
 // What start-up hands to the window it creates.
 struct MainWindowContext {
@@ -38,6 +38,22 @@ struct MainWindowContext {
 // its own (the converter window).
 using MainWindowFactory = std::function<std::unique_ptr<ui::Window>(const MainWindowContext&)>;
 void setMainWindowFactory(MainWindowFactory factory);
+// What the main window does with files named on the command line, of this start or
+// handed over by a later one. Without a handler they are ignored.
+using OpenFilesHandler = std::function<void(ui::Window& window, const std::vector<std::string>& paths)>;
+void setOpenFilesHandler(OpenFilesHandler handler);
+
+// The arguments that are files or folders (made absolute), and the rest: a switch is
+// only looked for outside file names, which on Linux contain "/install" easily.
+struct StartArguments {
+    std::string switches;  // the other arguments joined by blanks
+    std::vector<std::string> files;
+};
+StartArguments splitArguments(int argc, char** argv);
+
+// The single-instance command that hands files to the running instance, and back.
+std::string openFilesCommand(const std::vector<std::string>& paths);
+std::optional<std::vector<std::string>> parseOpenFilesCommand(std::string_view command);
 
 // The online services' part of start-up, installed by the program (app/ does not
 // see online/). Each hook may be empty.

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QLayout>
 #include <QPainter>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,13 +24,13 @@
 
 #include "app/branding_info.h"
 #include "app/gui/about_dlg.h"
-#include "app/gui/main_shell.h"
 #include "app/gui/message_dlg.h"
 #include "app/gui/setting_dlg.h"
 #include "app/language.h"
 #include "app/settings_store.h"
 #include "app/version.h"
 #include "mainframe/gui/conver_ctrl.h"
+#include "mainframe/gui/main_frame.h"
 #include "mainframe/gui/merge_dlg.h"
 #include "mainframe/row_look.h"
 #include "platform/files.h"
@@ -47,7 +48,8 @@ int usage() {
     std::fprintf(
         stderr,
         "usage: uishot --dialog message|about|setting|main|merge [--language CODE] [--dpi N] [--kind K]\n"
-        "              [--support] [--page N] [--rows] [--skin ARCHIVE] --out FILE.png\n"
+        "              [--support] [--page N] [--rows] [--mode OPTION] [--files A,B...]\n"
+        "              [--skin ARCHIVE] --out FILE.png\n"
         "       uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--dpi N] --out FILE.png\n"
         "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
     return 2;
@@ -224,14 +226,41 @@ int main(int argc, char** argv) {
         return shootPlayer(opt["--file"], opt["--clip"], opt["--crop"], saver) ? 0 : 1;
     } else if (dialog == "main") {
         app::MainWindowContext context{settings, branding, title, app::isRightToLeft(language)};
-        auto shell = std::make_unique<app::CMainShell>(context);
-        built = shell->createFromSkin();
+        auto frame = std::make_unique<mainframe::CMainFrame>(context);
+        built = frame->createFromSkin();
+        if (built && opt.count("--mode")) {
+            const std::string mode_option = std::string(opt["--mode"]);
+            if (ui::Control* option = frame->find(mode_option))
+                option->setChecked(true);
+        }
+        if (built && opt.count("--files")) {
+            // Comma-separated; the rows are shown once the probe has seen them.
+            std::vector<std::string> files;
+            std::string list = opt["--files"];
+            for (std::size_t from = 0; from <= list.size();) {
+                std::size_t end = std::min(list.find(',', from), list.size());
+                if (end > from)
+                    files.push_back(list.substr(from, end - from));
+                from = end + 1;
+            }
+            frame->addPaths(files);
+            for (int i = 0; i < 100; ++i) {
+                QApplication::processEvents(QEventLoop::AllEvents, 20);
+                bool all = true;
+                for (auto* task : frame->lists().allTasks())
+                    all = all && task->ready.load();
+                if (all)
+                    break;
+                QThread::msleep(20);
+            }
+            QApplication::processEvents();
+        }
         if (built && opt.count("--rows")) {
             static uishot::SampleRows samples = uishot::makeSampleRows(platform::workDir() / "uishot_rows");
-            static mainframe::gui::RowFactory factory(shell.get());
-            fillRows(*shell, samples, factory);
+            static mainframe::gui::RowFactory factory(frame.get());
+            fillRows(*frame, samples, factory);
         }
-        window = std::move(shell);
+        window = std::move(frame);
     } else if (dialog == "merge") {
         convert::MergeRequest request;
         request.inputs = {"/nonexistent/part1.mp4", "/nonexistent/part2.mp4", "/nonexistent/part3.mp4"};

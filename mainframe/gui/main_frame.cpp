@@ -1,0 +1,825 @@
+#include "mainframe/gui/main_frame.h"
+
+#include <QCloseEvent>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <set>
+
+#include "app/branding_info.h"
+#include "app/gui/about_dlg.h"
+#include "app/gui/message_dlg.h"
+#include "app/gui/setting_dlg.h"
+#include "app/language.h"
+#include "app/language_menu.h"
+#include "app/log.h"
+#include "app/settings_store.h"
+#include "app/version.h"
+#include "mainframe/gui/row_view.h"
+#include "mainframe/path_batch.h"
+#include "mainframe/probe_queue.h"
+#include "platform/folders.h"
+#include "platform/process.h"
+#include "platform/profile.h"
+#include "platform/registry.h"
+#include "platform/window_messages.h"
+#include "ui/controls.h"
+#include "ui/menu.h"
+
+namespace mainframe {
+
+using convert::ConvertMode;
+using convert::ConvertTask;
+using convert::TaskState;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t raw(platform::MainWindowId id) {
+    return static_cast<std::uint32_t>(id);
+}
+constexpr std::uint32_t raw(platform::MergeDialogId id) {
+    return static_cast<std::uint32_t>(id);
+}
+constexpr std::uint32_t WM_CONVERT_PROGRESS = raw(platform::MainWindowId::WM_CONVERT_PROGRESS);
+constexpr std::uint32_t WM_CONVERT_START_FAILED = raw(platform::MainWindowId::WM_CONVERT_START_FAILED);
+constexpr std::uint32_t WM_CONVERT_FAILED = raw(platform::MainWindowId::WM_CONVERT_FAILED);
+constexpr std::uint32_t WM_TASK_INFO_READY = raw(platform::MainWindowId::WM_TASK_INFO_READY);
+constexpr std::uint32_t WM_MERGE_CHECK = raw(platform::MainWindowId::WM_MERGE_CHECK);
+constexpr std::uint32_t WM_MERGE_FAILED = raw(platform::MainWindowId::WM_MERGE_FAILED);
+
+constexpr std::array<ConvertMode, 6> kModes = {ConvertMode::Video, ConvertMode::Audio2,
+                                               ConvertMode::Audio, ConvertMode::Gif,
+                                               ConvertMode::Merge, ConvertMode::Compress};
+constexpr std::array<const char*, 6> kModeOptions = {"optConverVideo", "optConverAudio2",
+                                                     "optConverAudio", "optConverGif",
+                                                     "optConverMerge", "optConverCompress"};
+constexpr std::array<const char*, 6> kModeLists = {"listVideo", "listAudio2", "listAudio",
+                                                   "listGif",   "listMerge",  "listCompress"};
+
+// Top entries of the format menu and the modes that show them.
+struct MenuEntry {
+    const char* name;
+    std::initializer_list<ConvertMode> modes;
+};
+const MenuEntry kFormatEntries[] = {
+    {"menu_mp4", {ConvertMode::Video}},
+    {"menu_mkv", {ConvertMode::Video}},
+    {"menu_avi", {ConvertMode::Video}},
+    {"menu_wmv", {ConvertMode::Video}},
+    {"menu_flv", {ConvertMode::Video}},
+    {"menu_mov", {ConvertMode::Video}},
+    {"menu_webm", {ConvertMode::Video}},
+    {"menu_gif", {ConvertMode::Gif}},
+    {"menu_mp3", {ConvertMode::Audio2, ConvertMode::Audio}},
+    {"menu_m4a", {ConvertMode::Audio2, ConvertMode::Audio}},
+    {"menu_wav", {ConvertMode::Audio2}},
+    {"menu_wma", {ConvertMode::Audio2}},
+    {"menu_aac", {ConvertMode::Audio2}},
+    {"menu_flac", {ConvertMode::Audio2}},
+    {"menu_ac3", {ConvertMode::Audio2}},
+    {"menu_m4r", {ConvertMode::Audio2}},
+    {"menu_ogg", {ConvertMode::Audio2}},
+    {"menu2_mp4", {ConvertMode::Merge}},
+    {"menu2_mkv", {ConvertMode::Merge}},
+    {"menu2_avi", {ConvertMode::Merge}},
+    {"menu2_wmv", {ConvertMode::Merge}},
+    {"menu2_flv", {ConvertMode::Merge}},
+    {"menu2_mov", {ConvertMode::Merge}},
+    {"menu3_origin", {ConvertMode::Compress}},
+    {"menu3_mp4", {ConvertMode::Compress}},
+};
+
+bool sameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string fill(std::string_view format, std::initializer_list<std::string> args) {
+    std::vector<std::string> list(args);
+    return app::fillTextFormat(format, list);
+}
+
+// "Video files (*.mp4 *.mkv ...)" for Qt's file dialog, from the mode's filter.
+std::string qtFilter(ConvertMode mode) {
+    const FileFilter filter = fileFilter(mode);
+    std::string patterns;
+    std::size_t from = 0;
+    while (from < filter.patterns.size()) {
+        std::size_t end = filter.patterns.find(';', from);
+        if (end == std::string::npos)
+            end = filter.patterns.size();
+        if (end > from) {
+            if (!patterns.empty())
+                patterns += ' ';
+            patterns += filter.patterns.substr(from, end - from);
+        }
+        from = end + 1;
+    }
+    return app::getText(mode == ConvertMode::Audio2 ? "FilterAudio" : "FilterVideo") + " " +
+           filter.description + " (" + patterns + ")";
+}
+
+// The join of a merge, run modally until ffmpeg has finished, with a small window
+// that says so. Stands in for the merge dialog.
+class MergeWaiter : public ui::Window {
+public:
+    explicit MergeWaiter(QWidget* owner) : ui::Window(owner) {}
+    int run(const convert::MergeRequest& request) {
+        createFromXml(R"(<Window size="320,90" caption="0,0,0,90"><VerticalLayout bkcolor="#FFFFFFFF"
+            borderround="10" inset="20,0,20,0"><Label name="mergeText" align="center"/></VerticalLayout></Window>)");
+        if (ui::Control* text = find("mergeText"))
+            text->setText(app::getText("BtnMergeTxt") + " …");
+        convert::MergeOptions options;
+        if (const std::string name = app::getText("MergeFileName"); !name.empty())
+            options.merge_file_name = name;
+        convert::MergeJoin join(request, messageTarget().get(), options);
+        join.Start();
+        return showModal(0);
+    }
+    platform::LParam onCustomMessage(std::uint32_t id, platform::WParam, platform::LParam) override {
+        if (id == raw(platform::MergeDialogId::WM_MERGE_JOIN_DONE))
+            close(1);
+        if (id == raw(platform::MergeDialogId::WM_MERGE_JOIN_FAILED))
+            close(0);
+        return 0;
+    }
+};
+
+void desktopNotification(const std::string& title, const std::string& body) {
+    // Without a session bus nothing is started to find one.
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address || !*address)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")))
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    call << QStringLiteral("QuorinVideoConverter") << 0u << QString() << QString::fromStdString(title)
+         << QString::fromStdString(body) << QStringList() << QVariantMap() << -1;
+    bus.call(call, QDBus::NoBlock);
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(const app::MainWindowContext& context, MainFrameOptions options, MainFrameHooks hooks)
+    : MyBaseWindow(nullptr, "skin"),
+      context_(context),
+      options_(std::move(options)),
+      hooks_(std::move(hooks)) {
+    setObjectName(QStringLiteral("QuorinVideoConvertWindowClass"));
+    title_ = context.title;
+    setWindowTitle(QString::fromStdString(title_));
+    if (context.right_to_left)
+        setLayoutDirection(Qt::RightToLeft);
+    fillDefaultHooks();
+    // The support page is offered only where oem.ini names one.
+    support_url_ = platform::getPrivateProfileString("URL", "Line", "", context.branding.oem_path);
+    if (auto folder = platform::RegistryStore::currentUser().getString("LastOpenFolder"))
+        last_open_folder_ = *folder;
+
+    target_ = messageTarget();
+    selection_ = std::make_unique<TargetSelection>();
+    TaskLists::Hooks list_hooks;
+    list_hooks.add_probe_batch = [this](const std::vector<ConvertTask*>& tasks) {
+        probe_->AddProbeBatch(tasks);
+    };
+    list_hooks.skip_probe_batch = [this] { probe_->SkipProbeBatch(); };
+    list_hooks.remove_task = [this](ConvertTask* task) { worker_->Remove(task); };
+    lists_ = std::make_unique<TaskLists>(*selection_, std::move(list_hooks));
+    probe_ = std::make_unique<ProbeQueue>(target_.get(), options_.make_covers);
+    convert::JobOptions jobs = options_.jobs;
+    app::SettingsStore& settings = context_.settings;
+    jobs.build.muxing_queue_size = [&settings] { return settings.muxingQueueSize(); };
+    jobs.build.take_bitrate_override = [&settings] { return settings.takeCustomBitrate(); };
+    jobs.build.take_frame_rate_override = [&settings] { return settings.takeCustomFrameRate(); };
+    worker_ = std::make_unique<ConvertWorker>(target_.get(), makeJobFactory(jobs));
+    controller_ =
+        std::make_unique<ConversionController>(*lists_, *selection_, *worker_, target_.get(), prompts());
+}
+
+CMainFrame::~CMainFrame() {
+    shutdown();
+}
+
+void CMainFrame::fillDefaultHooks() {
+    if (!hooks_.ask) {
+        hooks_.ask = [this](std::string_view key, const std::string& arg) {
+            const std::string text = fill(app::getText(key, "Message"), {arg});
+            const std::string title = app::getText(key == "RemoveVideo" ? "Error" : "Title", "Message");
+            return app::messageBox(this, text, title, app::kMessageYesNo | app::kMessageInformation) ==
+                   app::kResultYes;
+        };
+    }
+    if (!hooks_.show) {
+        hooks_.show = [this](std::string_view key, const std::string& arg) {
+            const std::string text = fill(app::getText(key, "Message"), {arg});
+            const bool error = key == "CannotRecode";
+            app::CMessageDlg dlg(this, text, app::getText(error ? "Error" : "Title", "Message"),
+                                 error ? app::kMessageError : app::kMessageInformation);
+            if (error && !support_url_.empty()) {
+                dlg.setShowSupportButton(true);
+                dlg.setSupportUrl(support_url_);
+                dlg.setUrlOpener([this](const std::string& url) { return hooks_.open(url); });
+            }
+            dlg.run();
+        };
+    }
+    if (!hooks_.open_files) {
+        hooks_.open_files = [this](const std::string& filter, const std::string& folder) {
+            std::vector<std::string> paths;
+            for (const QString& file : QFileDialog::getOpenFileNames(
+                     this, QString(), QString::fromStdString(folder), QString::fromStdString(filter)))
+                paths.push_back(file.toStdString());
+            return paths;
+        };
+    }
+    if (!hooks_.choose_folder) {
+        hooks_.choose_folder = [this](const std::string& start) {
+            return QFileDialog::getExistingDirectory(this, QString(), QString::fromStdString(start))
+                .toStdString();
+        };
+    }
+    if (!hooks_.run_merge) {
+        hooks_.run_merge = [this](const convert::MergeRequest& request) {
+            return MergeWaiter(this).run(request);
+        };
+    }
+    if (!hooks_.open)
+        hooks_.open = [](const std::string& target) { return platform::openWithDesktop(target); };
+    if (!hooks_.show_in_folder)
+        hooks_.show_in_folder = [](const std::string& file) { return platform::showInFolder(file); };
+    if (!hooks_.notify_desktop)
+        hooks_.notify_desktop = desktopNotification;
+    if (!hooks_.settings) {
+        hooks_.settings = [this] { app::CSettingDlg(this, context_.settings).run(); };
+    }
+    if (!hooks_.about) {
+        hooks_.about = [this] {
+            app::CAboutDlg dlg(this, context_.branding, title_, app::programVersion().text);
+            dlg.setUrlOpener([this](const std::string& url) { return hooks_.open(url); });
+            dlg.run();
+        };
+    }
+}
+
+Prompts CMainFrame::prompts() {
+    Prompts p;
+    p.ask = [this](std::string_view key, const std::string& arg) { return hooks_.ask(key, arg); };
+    p.show = [this](std::string_view key, const std::string& arg) { hooks_.show(key, arg); };
+    p.run_merge = [this](const convert::MergeRequest& request) { return hooks_.run_merge(request); };
+    p.open_folder = [this](const std::string& folder) { hooks_.open(folder); };
+    p.log = [](const std::string& line) { app::fileLogRaw(line); };
+    return p;
+}
+
+void CMainFrame::initWindow() {
+    std::string version = context_.branding.showVersion() ? app::programVersion().text : std::string();
+    if (ui::Control* title = find("TitleText"))
+        title->setText(version.empty() ? title_ : title_ + "  " + version);
+    if (!context_.branding.title_logo.empty()) {
+        if (ui::Control* logo = find("TitleLogo"))
+            logo->setAttribute("bkimage", "file='" + context_.branding.title_logo + "' restype='fullpath'");
+    }
+    setControlVisible("btnRestore", false);
+    // The toolbox and the update check come with the online services.
+    setControlVisible("LayoutToolbox", false);
+    showOutputFolder(lists_->initOutputFolder());
+    setMode(ConvertMode::Video);
+}
+
+ui::List* CMainFrame::list(ConvertMode mode) const {
+    return find<ui::List>(kModeLists[static_cast<std::size_t>(mode)]);
+}
+
+ui::Control* CMainFrame::rowControl(const ConvertTask* task) const {
+    const RowModel* row = task ? TaskLists::rowOf(task) : nullptr;
+    auto it = row ? row_controls_.find(row) : row_controls_.end();
+    return it == row_controls_.end() ? nullptr : it->second;
+}
+
+std::string CMainFrame::failureText(const ConvertTask* task) const {
+    auto it = failures_.find(task);
+    return it == failures_.end() ? std::string() : it->second;
+}
+
+void CMainFrame::setMode(ConvertMode mode) {
+    lists_->setMode(mode);
+    const auto m = static_cast<std::size_t>(mode);
+    for (std::size_t i = 0; i < kModes.size(); ++i) {
+        if (i == m) {
+            for (std::string name :
+                 {std::string(kModeOptions[i]), std::string(kModeOptions[i]) + "_Bottom"}) {
+                if (ui::Control* option = find(name); option && !option->isChecked())
+                    option->setChecked(true);
+            }
+        }
+        setControlVisible(kModeLists[i], i == m);
+    }
+    setControlVisible("layCompress", mode == ConvertMode::Compress);
+    setControlText("btn_transform", app::getText(ConversionController::startButtonKey(mode)));
+    showEmptyFrame();
+    refreshButtons();
+    // The clip buttons depend on the current mode (never in mode Compress).
+    for (RowModel* row : lists_->rows(mode)) {
+        if (!row->converting())
+            applyRowLook(*row, true, mode);
+    }
+    refreshRows(mode);
+}
+
+void CMainFrame::showEmptyFrame() {
+    const bool empty = lists_->emptyFrameVisible();
+    setControlVisible("empty_frame", empty);
+    setControlVisible("no_empty_frame", !empty);
+}
+
+void CMainFrame::refreshButtons() {
+    setControlText("btn_menu_format", selection_->formatButton());
+    setControlText("btn_menu_compress", selection_->compressButton());
+}
+
+void CMainFrame::addRows(const std::vector<ConvertTask*>& tasks) {
+    ui::List* target = list(mode());
+    for (ConvertTask* task : tasks) {
+        RowModel* row = TaskLists::rowOf(task);
+        ui::Control* control = target ? makeRowControl(this, *row) : nullptr;
+        if (!control)
+            continue;
+        target->add(control);
+        row_controls_[row] = control;
+        showRow(control, *row);
+    }
+    showEmptyFrame();
+}
+
+void CMainFrame::refreshRow(const ConvertTask* task) {
+    RowModel* row = task ? TaskLists::rowOf(task) : nullptr;
+    if (ui::Control* control = rowControl(task))
+        showRow(control, *row);
+}
+
+void CMainFrame::showRow(ui::Control* control, RowModel& row) {
+    refreshRowControl(control, row);
+    if (!hooks_.clip) {
+        for (const char* name : {"layClipVideo1", "layClipVideo2"})
+            if (ui::Control* c = control->find(name))
+                c->setShown(false);
+    }
+}
+
+void CMainFrame::refreshRows(ConvertMode mode) {
+    ui::List* target = list(mode);
+    int index = 0;
+    for (RowModel* row : lists_->rows(mode)) {
+        auto it = row_controls_.find(row);
+        if (it == row_controls_.end())
+            continue;
+        showRow(it->second, *row);
+        // The merge order may have changed.
+        if (target && target->indexOf(it->second) != index)
+            target->setItemIndex(it->second, index);
+        ++index;
+    }
+}
+
+void CMainFrame::refreshAllRows() {
+    for (ConvertMode mode : kModes)
+        refreshRows(mode);
+}
+
+// Row controls whose model the lists no longer hold (removed, cleared).
+void CMainFrame::removeRowControls() {
+    std::set<const RowModel*> alive;
+    for (ConvertMode mode : kModes)
+        for (RowModel* row : lists_->rows(mode))
+            alive.insert(row);
+    for (auto it = row_controls_.begin(); it != row_controls_.end();) {
+        if (alive.count(it->first)) {
+            ++it;
+            continue;
+        }
+        for (ConvertMode mode : kModes)
+            if (ui::List* l = list(mode); l && l->remove(it->second))
+                break;
+        it = row_controls_.erase(it);
+    }
+    showEmptyFrame();
+}
+
+void CMainFrame::addPaths(const std::vector<std::string>& paths) {
+    const PathBatch batch = sortPaths(paths, fileFilter(mode()).patterns);
+    if (!batch.accepted.empty())
+        addRows(lists_->AddPaths(batch.accepted));
+    const RefusedMessage refused = refusedMessage(batch);
+    if (!refused.key.empty())
+        hooks_.show(refused.key,
+                    refused.key == "NoSupportCount" ? std::to_string(refused.count) : std::string());
+}
+
+void CMainFrame::addFilesFromDialog() {
+    std::string folder = last_open_folder_;
+    std::error_code ec;
+    if (folder.empty() || !fs::is_directory(folder, ec))
+        folder = platform::documentsDir().string();
+    const std::vector<std::string> paths = hooks_.open_files(qtFilter(mode()), folder);
+    if (paths.empty())
+        return;
+    last_open_folder_ = fs::path(paths.front()).parent_path().string();
+    platform::RegistryStore::currentUser().setString("LastOpenFolder", last_open_folder_);
+    // The dialog filtered already; what the user chose is taken as it is.
+    addRows(lists_->AddPaths(paths));
+}
+
+void CMainFrame::onDropFiles(const std::vector<std::string>& paths) {
+    addPaths(paths);
+}
+
+void CMainFrame::notify(ui::Notify& n) {
+    if (n.type == "windowinit") {
+        initWindow();
+        return;
+    }
+    if (!n.sender)
+        return;
+    const std::string name = n.sender->name();
+    if (n.type == "click") {
+        onClick(n);
+    } else if (n.type == "selectchanged") {
+        if (name == "ckb_poweroff") {
+            controller_->setPowerOff(n.sender->isChecked());
+            return;
+        }
+        if (!n.sender->isChecked())
+            return;
+        for (std::size_t i = 0; i < kModes.size(); ++i) {
+            if ((name == kModeOptions[i] || name == std::string(kModeOptions[i]) + "_Bottom") &&
+                mode() != kModes[i])
+                setMode(kModes[i]);
+        }
+    } else if (n.type == "killfocus" && name == "edit_new_video_name") {
+        if (RowModel* row = rowModelOf(n.sender)) {
+            row->setText("edit_new_video_name", n.sender->text());
+            commitRename(*row);
+            refreshRow(row->task());
+        }
+    } else if (n.type == "return" && name == "edit_new_video_name") {
+        setFocus();  // commits through "killfocus"
+    }
+}
+
+void CMainFrame::onClick(ui::Notify& n) {
+    const std::string name = n.sender->name();
+    if (name == "btnClose") {
+        QWidget::close();
+    } else if (name == "btnMax") {
+        showMaximized();
+    } else if (name == "btnMin") {
+        showMinimized();
+    } else if (name == "btnRestore") {
+        showNormal();
+    } else if (name == "btnMenu") {
+        popupMenu("main_menu.xml", "btnMenu", true);
+    } else if (name == "btnKefu") {
+        openSupport();
+    } else if (name == "btnToolbox") {
+        // Offered only once the toolbox is available (its area stays hidden until then).
+    } else if (name == "btn_menu_format") {
+        popupMenu("format_menu.xml", "btn_menu_format", true);
+    } else if (name == "btn_menu_compress") {
+        popupMenu("compress_menu.xml", "btn_menu_compress", true);
+    } else if (name == "btn_addfile01" || name == "btn_addfile02" || name == "btn_addfile03") {
+        addFilesFromDialog();
+    } else if (name == "btn_clear_list") {
+        stopping([this] { controller_->clearList(); });
+        removeRowControls();
+    } else if (name == "btn_select_folder") {
+        chooseOutputFolder();
+    } else if (name == "btn_open_save_folder") {
+        openFolderOf(nullptr);
+    } else if (name == "btn_transform") {
+        std::set<const ConvertTask*> waiting;
+        for (RowModel* row : lists_->rows()) {
+            const TaskState state = row->task()->state.load(std::memory_order_acquire);
+            if (state == TaskState::Queued || state == TaskState::Running)
+                waiting.insert(row->task());
+        }
+        controller_->start();
+        // The conversion thread may have taken a task already.
+        for (RowModel* row : lists_->rows()) {
+            const TaskState state = row->task()->state.load(std::memory_order_acquire);
+            if (!waiting.count(row->task()) && (state == TaskState::Queued || state == TaskState::Running))
+                run_.queued(row->task());
+        }
+        refreshRows(mode());
+        afterQueueChange();
+    } else {
+        onRowClick(name, n.sender);
+    }
+}
+
+void CMainFrame::onRowClick(const std::string& name, ui::Control* sender) {
+    RowModel* row = rowModelOf(sender);
+    if (!row)
+        return;
+    ConvertTask* task = row->task();
+    if (name == "btn_video_rename") {
+        toggleRename(*row);
+        refreshRow(task);
+        if (ui::Control* edit = rowControl(task) ? rowControl(task)->find("edit_new_video_name") : nullptr;
+            edit && row->enabled("edit_new_video_name"))
+            edit->setFocus();
+    } else if (name == "btn_open_video_folder") {
+        openFolderOf(task);
+    } else if (name == "btn_play_video") {
+        std::error_code ec;
+        if (!task->output_path.empty() && fs::exists(task->output_path, ec))
+            hooks_.open(task->output_path);
+    } else if (name == "btn_del_video") {
+        if (controller_->removeTask(task))
+            removeRowControls();
+    } else if (name == "btn_re_recode") {
+        const TaskState before = task->state.load(std::memory_order_acquire);
+        controller_->retry(task);
+        if (before != TaskState::Queued && before != TaskState::Running)
+            run_.queued(task);
+        refreshRow(task);
+        afterQueueChange();
+    } else if (name == "btn_stop_recode") {
+        stopping([&] { controller_->stop(task); });
+        refreshRow(task);
+        afterQueueChange();
+    } else if (name == "btn_recode_fail") {
+        if (!support_url_.empty())
+            openSupport();
+        else
+            hooks_.show("ConvertFailedReason", failureText(task));
+    } else if (name == "btn_clip_video") {
+        if (hooks_.clip && hooks_.clip(*task)) {
+            showClip(*row);
+            refreshRow(task);
+        }
+    } else if (name == "btn_up_video" || name == "btn_down_video") {
+        if (name == "btn_up_video" ? lists_->moveUp(task) : lists_->moveDown(task))
+            refreshRows(ConvertMode::Merge);
+    }
+}
+
+// The clip the dialog chose, in the row's target duration.
+void CMainFrame::showClip(RowModel& row) {
+    ConvertTask& task = *row.task();
+    task.crop_width += task.crop_width % 2;
+    task.crop_height += task.crop_height % 2;
+    auto hms = [](int s) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
+        return std::string(buf);
+    };
+    const int length = task.clip_end - task.clip_start;
+    const bool clipped = length != task.duration;
+    row.show("layNewDuration1", !clipped);
+    row.show("layNewDuration2", clipped);
+    row.setText("video_duration_new", hms(length));
+    if (clipped)
+        row.setText("video_duration_new2", hms(task.clip_start) + " - " + hms(task.clip_end));
+}
+
+void CMainFrame::stopping(const std::function<void()>& command) {
+    std::vector<ConvertTask*> busy;
+    for (ConvertTask* task : lists_->allTasks()) {
+        if (worker_->hasJob(task))
+            busy.push_back(task);
+    }
+    command();
+    for (ConvertTask* task : busy) {
+        if (task->state.load(std::memory_order_acquire) == TaskState::Stopped)
+            removePartialOutput(*task);
+    }
+}
+
+void CMainFrame::chooseOutputFolder() {
+    const std::string folder = hooks_.choose_folder(lists_->outputFolder());
+    if (folder.empty())
+        return;
+    lists_->chooseOutputFolder(folder);
+    showOutputFolder(lists_->outputFolder());
+}
+
+void CMainFrame::showOutputFolder(const std::string& folder) {
+    auto* edit = find<ui::Edit>("edit_output_path");
+    if (!edit)
+        return;
+    edit->setText(folder);
+    edit->setToolTipText(folder);
+    // The start of a long path says more than its end.
+    edit->lineEdit()->setCursorPosition(0);
+}
+
+void CMainFrame::openFolderOf(const ConvertTask* task) {
+    std::error_code ec;
+    if (task && !task->output_path.empty() && fs::exists(task->output_path, ec)) {
+        hooks_.show_in_folder(task->output_path);
+        return;
+    }
+    hooks_.open(lists_->prepareOutputFolder());
+}
+
+void CMainFrame::openSupport() {
+    if (!support_url_.empty())
+        hooks_.open(support_url_);
+}
+
+void CMainFrame::popupMenu(const std::string& layout, const char* anchor_name, bool below) {
+    menu_.reset();
+    menu_ = ui::Menu::load(layout);
+    ui::Control* anchor = find(anchor_name);
+    if (!menu_ || !anchor)
+        return;
+    if (layout == "format_menu.xml") {
+        for (const MenuEntry& entry : kFormatEntries) {
+            const bool shown = std::find(entry.modes.begin(), entry.modes.end(), mode()) != entry.modes.end();
+            menu_->setVisible(entry.name, shown);
+        }
+    } else if (layout == "main_menu.xml") {
+        for (const auto& [item, checked] : app::languageMenuChecks(app::currentLanguage())) {
+            menu_->setChecked(item, checked);
+            menu_->setUserData(item, "menuLang");
+        }
+        // Entries whose service is not there are left out rather than shown dead.
+        menu_->setVisible("menuUpdate", false);
+        menu_->setVisible("menuFeedback", false);
+        menu_->setVisible("menuKefu", !support_url_.empty());
+    }
+    // Right edges aligned under the button: the buttons sit at the window's right side.
+    const QPoint corner = anchor->mapToGlobal(QPoint(anchor->width(), below ? anchor->height() : 0));
+    menu_->popup(this, corner, below ? ui::MenuAlign::Left : ui::MenuAlign::LeftTop);
+}
+
+void CMainFrame::onMenuCommand(const std::string& name, const std::string& user_data) {
+    if (TargetSelection::isFormatItem(name) || TargetSelection::isCompressItem(name)) {
+        controller_->chooseMenuItem(name);
+        refreshButtons();
+        refreshRows(mode());
+    } else if (sameText(name, "menuSetting")) {
+        hooks_.settings();
+    } else if (user_data == "menuLang") {
+        app::LanguageMenuActions actions;
+        actions.confirm_restart = [this] { return hooks_.ask("RestartApp", {}); };
+        actions.write_language = [this](app::LanguageId id) { context_.settings.setLanguage(id); };
+        actions.restart = [this] {
+            app::requestRestart();
+            QWidget::close();
+        };
+        app::onLanguageMenu(name, app::currentLanguage(), actions);
+    } else if (name == "menuKefu") {
+        openSupport();
+    } else if (sameText(name, "menuAbout")) {
+        hooks_.about();
+    }
+}
+
+platform::LParam CMainFrame::onCustomMessage(std::uint32_t id, platform::WParam wparam,
+                                             platform::LParam lparam) {
+    if (id == ui::kMenuCommandMessage) {
+        const auto* command = reinterpret_cast<const ui::MenuCommand*>(wparam);
+        if (command)
+            onMenuCommand(command->name, command->user_data);
+        return 0;
+    }
+    const platform::MainWindowMessage message(platform::Message{id, wparam, lparam});
+    ConvertTask* task = platform::taskOf(message);
+    if (id == WM_CONVERT_PROGRESS && task && worker_->hasJob(task))
+        run_.progress(task, platform::progressPercent(message));
+    if ((id == WM_CONVERT_FAILED || id == WM_CONVERT_START_FAILED) && task) {
+        if (auto job = worker_->job(task))
+            failures_[task] = job->failure().detail.empty() ? job->failure().text : job->failure().detail;
+    }
+    if (!controller_->handleMessage(platform::Message{id, wparam, lparam}))
+        return MyBaseWindow::onCustomMessage(id, wparam, lparam);
+    if (id == WM_MERGE_CHECK || id == WM_MERGE_FAILED)
+        refreshRows(ConvertMode::Merge);
+    else
+        refreshRow(task);
+    if (id != WM_TASK_INFO_READY)
+        afterQueueChange();
+    return 0;
+}
+
+void CMainFrame::afterQueueChange() {
+    if (std::optional<QueueRun::Summary> done = run_.finishIfIdle()) {
+        hooks_.notify_desktop(app::getText("QueueDoneTitle"),
+                              fill(app::getText("QueueDoneBody"),
+                                   {std::to_string(done->succeeded), std::to_string(done->failed)}));
+    }
+    updateTitle();
+}
+
+void CMainFrame::updateTitle() {
+    std::string title = title_;
+    const int percent = run_.percent();
+    if (percent >= 0) {
+        std::string progress = std::to_string(percent) + "%";
+        if (std::optional<int> left = run_.secondsLeft())
+            progress += " · " + fill(app::getText("TitleTimeLeft"), {formatDuration(*left)});
+        title = progress + " – " + title_;
+    }
+    setWindowTitle(QString::fromStdString(title));
+}
+
+void CMainFrame::removeSelectedRow() {
+    ui::List* target = list(mode());
+    ui::Control* selected = target ? target->itemAt(target->currentSelection()) : nullptr;
+    RowModel* row = selected ? rowModelOf(selected) : nullptr;
+    // A converting row is stopped first, with its own button.
+    if (!row || row->converting())
+        return;
+    if (controller_->removeTask(row->task()))
+        removeRowControls();
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape)
+        return;  // the main window stays open
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        removeSelectedRow();
+        return;
+    }
+    if (event->key() == Qt::Key_O && event->modifiers() == Qt::ControlModifier) {
+        addFilesFromDialog();
+        return;
+    }
+    ui::Window::keyPressEvent(event);
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    MyBaseWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        setControlVisible("btnMax", !isMaximized());
+        setControlVisible("btnRestore", isMaximized());
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!controller_->confirmClose()) {
+        event->ignore();
+        return;
+    }
+    MyBaseWindow::closeEvent(event);
+}
+
+void CMainFrame::shutdown() {
+    if (shut_down_)
+        return;
+    shut_down_ = true;
+    menu_.reset();
+    // The probe may wait in send(): from now on it is answered at once.
+    detachMessages();
+    std::vector<ConvertTask*> busy;
+    for (ConvertTask* task : lists_->allTasks()) {
+        if (worker_->hasJob(task))
+            busy.push_back(task);
+    }
+    probe_.reset();
+    worker_->Shutdown();
+    for (ConvertTask* task : busy)
+        removePartialOutput(*task);
+    // Covers, then the work and scratch folders, once no child writes there any more.
+    platform::deleteFilesIn(platform::coverDir());
+    for (const fs::path& dir : {platform::workDir(), platform::scratchDir()}) {
+        platform::deleteFilesIn(dir);
+        std::error_code ec;
+        fs::remove(dir, ec);
+    }
+    controller_.reset();
+    for (auto& [row, control] : row_controls_)
+        control->setUserTag(0);
+    row_controls_.clear();
+    worker_.reset();
+    lists_.reset();
+}
+
+void installMainFrame() {
+    app::setMainWindowFactory([](const app::MainWindowContext& context) -> std::unique_ptr<ui::Window> {
+        auto frame = std::make_unique<CMainFrame>(context);
+        if (!frame->createFromSkin())
+            return nullptr;
+        return frame;
+    });
+    app::setOpenFilesHandler([](ui::Window& window, const std::vector<std::string>& paths) {
+        if (auto* frame = dynamic_cast<CMainFrame*>(&window))
+            frame->addPaths(paths);
+    });
+}
+
+}  // namespace mainframe

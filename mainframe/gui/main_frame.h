@@ -1,0 +1,148 @@
+#pragma once
+// CMainFrame: the program's main window from "skin.xml". It binds the six lists,
+// the target menus, the output folder bar and the start button to the engine
+// (TaskLists, TargetSelection, ConversionController, ConvertWorker, ProbeQueue) and
+// dispatches every notification and message to it. Dialogs and desktop actions go
+// through MainFrameHooks, so tests answer them.
+
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/gui/my_base_window.h"
+#include "app/gui/startup.h"
+#include "convert/merge_join.h"
+#include "mainframe/conversion_controller.h"
+#include "mainframe/queue_run.h"
+
+namespace ui {
+class List;
+class Menu;
+}  // namespace ui
+
+namespace mainframe {
+
+class ProbeQueue;
+
+struct MainFrameHooks {
+    // A Yes/No question by "Message" key, `arg` filling its "%s"; true for Yes.
+    std::function<bool(std::string_view key, const std::string& arg)> ask;
+    // A message by "Message" key.
+    std::function<void(std::string_view key, const std::string& arg)> show;
+    // The open-file dialog: Qt filter and start folder in, chosen paths out.
+    std::function<std::vector<std::string>(const std::string& filter, const std::string& folder)> open_files;
+    // The folder dialog; empty when cancelled.
+    std::function<std::string(const std::string& start)> choose_folder;
+    // The merge dialog, modal: 1 when the join succeeded.
+    std::function<int(const convert::MergeRequest& request)> run_merge;
+    // Opens a file, folder or address with the desktop; shows a file in its folder.
+    std::function<bool(const std::string& target)> open;
+    std::function<bool(const std::string& file)> show_in_folder;
+    // A desktop notification (nothing when no notification service runs).
+    std::function<void(const std::string& title, const std::string& body)> notify_desktop;
+    // The clip dialog for a task, modal; true when the user confirmed (the task then
+    // holds the new clip, crop, speed and volume). Without it no clip button shows.
+    std::function<bool(convert::ConvertTask& task)> clip;
+    // The settings and about dialogs, modal.
+    std::function<void()> settings;
+    std::function<void()> about;
+};
+
+struct MainFrameOptions {
+    // The jobs' timings (the window's defaults: 5 s success delay, 1 s polls); the
+    // build settings come from the settings store.
+    convert::JobOptions jobs;
+    bool make_covers = true;
+};
+
+class CMainFrame : public app::MyBaseWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(const app::MainWindowContext& context, MainFrameOptions options = {},
+                        MainFrameHooks hooks = {});
+    ~CMainFrame() override;
+
+    // Paths from a drop, the command line or a second start: folders opened, the
+    // current mode's patterns applied, one message for what was refused.
+    void addPaths(const std::vector<std::string>& paths);
+    // "btn_addfile01": the open-file dialog.
+    void addFilesFromDialog();
+
+    convert::ConvertMode mode() const { return lists_->mode(); }
+    TaskLists& lists() { return *lists_; }
+    ConversionController& controller() { return *controller_; }
+    ConvertWorker& worker() { return *worker_; }
+    // The row control of a task; null when it has none.
+    ui::Control* rowControl(const convert::ConvertTask* task) const;
+    // The list control of a mode.
+    ui::List* list(convert::ConvertMode mode) const;
+    // The menu open right now (format, compression or main menu), null when none.
+    ui::Menu* openMenu() const { return menu_.get(); }
+    // The reason of the last failure of a task ("" when unknown).
+    std::string failureText(const convert::ConvertTask* task) const;
+
+protected:
+    void initWindow() override;
+    void notify(ui::Notify& notify) override;
+    void onClick(ui::Notify& notify) override;
+    platform::LParam onCustomMessage(std::uint32_t id, platform::WParam wparam,
+                                     platform::LParam lparam) override;
+    void onDropFiles(const std::vector<std::string>& paths) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setMode(convert::ConvertMode mode);
+    void showEmptyFrame();
+    void addRows(const std::vector<convert::ConvertTask*>& tasks);
+    void refreshRow(const convert::ConvertTask* task);
+    void showRow(ui::Control* control, RowModel& row);
+    void showClip(RowModel& row);
+    void refreshRows(convert::ConvertMode mode);
+    void refreshAllRows();
+    void refreshButtons();
+    void removeRowControls();
+    void popupMenu(const std::string& layout, const char* anchor, bool below);
+    void onMenuCommand(const std::string& name, const std::string& user_data);
+    void onRowClick(const std::string& name, ui::Control* sender);
+    void chooseOutputFolder();
+    void showOutputFolder(const std::string& folder);
+    void openFolderOf(const convert::ConvertTask* task);
+    void removeSelectedRow();
+    // Runs a command that may stop jobs; a stopped job's cut-off file is deleted.
+    void stopping(const std::function<void()>& command);
+    void afterQueueChange();
+    void updateTitle();
+    void openSupport();
+    Prompts prompts();
+    void fillDefaultHooks();
+    void shutdown();
+
+    app::MainWindowContext context_;
+    MainFrameOptions options_;
+    MainFrameHooks hooks_;
+    std::shared_ptr<platform::MessageTarget> target_;
+    std::unique_ptr<TargetSelection> selection_;
+    std::unique_ptr<TaskLists> lists_;
+    std::unique_ptr<ProbeQueue> probe_;
+    std::unique_ptr<ConvertWorker> worker_;
+    std::unique_ptr<ConversionController> controller_;
+    std::unique_ptr<ui::Menu> menu_;
+    std::map<const RowModel*, ui::Control*> row_controls_;
+    std::map<const convert::ConvertTask*, std::string> failures_;
+    QueueRun run_;
+    std::string title_;
+    std::string last_open_folder_;
+    std::string support_url_;
+    bool shut_down_ = false;
+};
+
+// Installs CMainFrame as the program's main window (start-up's factory).
+void installMainFrame();
+
+}  // namespace mainframe

@@ -1,0 +1,124 @@
+// What the window reports of a run of the queue (title percentage, time left, the
+// summary at its end), the batches of paths from drops and the command line, and the
+// clean-up of a stopped job's cut-off output.
+
+#include "convert/convert_task.h"
+#include "mainframe/path_batch.h"
+#include "mainframe/queue_run.h"
+#include "mainframe/task_lists.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using convert::ConvertMode;
+using convert::ConvertTask;
+using convert::TaskState;
+using mainframe::QueueRun;
+
+void setState(ConvertTask& task, TaskState state) {
+    task.state.store(state);
+}
+
+TEST(QueueRun, PercentCountsFinishedTasksInFullAndEndsOnceNothingWaits) {
+    ConvertTask a("/x/a.mp4", ConvertMode::Video), b("/x/b.mp4", ConvertMode::Video),
+        c("/x/c.mp4", ConvertMode::Video);
+    QueueRun run;
+    EXPECT_EQ(run.percent(), -1);
+    EXPECT_FALSE(run.finishIfIdle());
+    const auto t0 = QueueRun::Clock::now();
+    for (ConvertTask* t : {&a, &b, &c}) {
+        setState(*t, TaskState::Queued);
+        run.queued(t, t0);
+    }
+    EXPECT_EQ(run.percent(), 0);
+    EXPECT_FALSE(run.secondsLeft(t0));
+    setState(a, TaskState::Running);
+    run.progress(&a, 60);
+    run.progress(nullptr, 99);  // not of this run
+    EXPECT_EQ(run.percent(), 20);
+    // 20 % took 10 s: 40 s to go.
+    EXPECT_EQ(run.secondsLeft(t0 + std::chrono::seconds(10)), 40);
+    setState(a, TaskState::Done);
+    setState(b, TaskState::Failed);
+    EXPECT_EQ(run.percent(), 66);
+    EXPECT_FALSE(run.finishIfIdle()) << "c still waits";
+    setState(c, TaskState::Stopped);
+    auto summary = run.finishIfIdle();
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->succeeded, 1);
+    EXPECT_EQ(summary->failed, 1);
+    EXPECT_EQ(summary->stopped, 1);
+    EXPECT_FALSE(run.active());
+    EXPECT_FALSE(run.finishIfIdle()) << "a run ends once";
+
+    // A retried task starts again from zero in the next run.
+    setState(a, TaskState::Queued);
+    run.queued(&a);
+    run.progress(&a, 150);
+    setState(a, TaskState::Running);
+    EXPECT_EQ(run.percent(), 100) << "readings are clamped";
+}
+
+TEST(QueueRun, DurationsReadAsClockTimes) {
+    EXPECT_EQ(mainframe::formatDuration(9), "0:09");
+    EXPECT_EQ(mainframe::formatDuration(247), "4:07");
+    EXPECT_EQ(mainframe::formatDuration(3909), "1:05:09");
+    EXPECT_EQ(mainframe::formatDuration(-5), "0:00");
+}
+
+TEST(PartialOutput, OnlyAnUnfinishedTasksOwnFileIsRemoved) {
+    testsupport::TempDir dir;
+    ConvertTask task((dir / "src.mp4").string(), ConvertMode::Video);
+    EXPECT_FALSE(mainframe::removePartialOutput(task)) << "no output chosen yet";
+    task.output_path = (dir / "out.mp4").string();
+    testsupport::writeFile(task.output_path, "half");
+    setState(task, TaskState::Done);
+    EXPECT_FALSE(mainframe::removePartialOutput(task));
+    EXPECT_TRUE(fs::exists(task.output_path));
+    setState(task, TaskState::Stopped);
+    EXPECT_TRUE(mainframe::removePartialOutput(task));
+    EXPECT_FALSE(fs::exists(task.output_path));
+}
+
+class PathBatchTest : public ::testing::Test {
+protected:
+    testsupport::IsolatedHome home_;
+    testsupport::TempDir dir_;
+    std::string video_ = mainframe::fileFilter(ConvertMode::Video).patterns;
+};
+
+TEST_F(PathBatchTest, FoldersGiveTheirSupportedFilesByNameAndRefusalsAreCounted) {
+    fs::create_directories(dir_ / "clips" / "deeper");
+    for (const char* name : {"b.MKV", "a.mp4", "notes.txt", "c.webm"})
+        testsupport::writeFile(dir_ / "clips" / name, "x");
+    testsupport::writeFile(dir_ / "clips" / "deeper" / "d.mp4", "x");
+    fs::create_directories(dir_ / "empty");
+    testsupport::writeFile(dir_ / "z.mov", "x");
+
+    const mainframe::PathBatch batch = mainframe::sortPaths(
+        {(dir_ / "z.mov").string(), (dir_ / "clips").string(), (dir_ / "song.flac").string(),
+         (dir_ / "empty").string(), (dir_ / "noext").string()},
+        video_);
+    const std::string clips = (dir_ / "clips").string();
+    EXPECT_EQ(batch.accepted, (std::vector<std::string>{(dir_ / "z.mov").string(), clips + "/a.mp4",
+                                                        clips + "/b.MKV", clips + "/c.webm"}));
+    // notes.txt, song.flac, the empty folder and the file without extension.
+    EXPECT_EQ(batch.refused, 4);
+    const auto message = mainframe::refusedMessage(batch);
+    EXPECT_EQ(message.key, "NoSupportCount");
+    EXPECT_EQ(message.count, 4);
+}
+
+TEST_F(PathBatchTest, AllRefusedOrNothingGivenSaysNoSupportAndAllTakenSaysNothing) {
+    EXPECT_EQ(mainframe::refusedMessage(mainframe::sortPaths({"/x/a.flac"}, video_)).key, "NoSupport");
+    EXPECT_EQ(mainframe::refusedMessage(mainframe::sortPaths({}, video_)).key, "NoSupport");
+    const std::string audio = mainframe::fileFilter(ConvertMode::Audio2).patterns;
+    const auto batch = mainframe::sortPaths({"/x/a.flac", "/x/b.MP4"}, audio);
+    EXPECT_EQ(batch.accepted.size(), 2u);
+    EXPECT_TRUE(mainframe::refusedMessage(batch).key.empty());
+}
+
+}  // namespace

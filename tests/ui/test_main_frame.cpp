@@ -1,0 +1,361 @@
+// The main window driven like a user, with real ffmpeg conversions of clips made
+// here: files added through the dialog and by dropping, converted in every mode to
+// done (or failed for a broken file), stopped, the close question, files from a later
+// start, the keys and the caption, and which row buttons show when.
+
+#include <QMimeData>
+#include <QTest>
+#include <cstdlib>
+#include <thread>
+
+#include "app/branding_info.h"
+#include "app/gui/single_instance.h"
+#include "app/gui/startup.h"
+#include "app/language.h"
+#include "app/settings_store.h"
+#include "mainframe/gui/main_frame.h"
+#include "mainframe/gui/row_view.h"
+#include "platform/folders.h"
+#include "qt_env.h"
+#include "test_support.h"
+#include "ui/controls.h"
+#include "ui/skin.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using convert::ConvertMode;
+using convert::ConvertTask;
+using convert::TaskState;
+using mainframe::CMainFrame;
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    testsupport::IsolatedHome home_;
+    testsupport::TempDir dir_;
+    app::SettingsStore settings_{dir_ / "u.ini", dir_ / "p.ini", dir_ / "o.ini"};
+    app::BrandingInfo branding_;
+    std::unique_ptr<CMainFrame> frame_;
+
+    std::vector<std::string> asked_, shown_, opened_, notified_;
+    std::vector<std::string> dialog_files_;
+    bool answer_ = true;
+
+    void SetUp() override {
+        app::setCurrentLanguage(app::LanguageId::English);
+        ASSERT_TRUE(ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin"));
+        fs::create_directories(dir_ / "out");
+        mainframe::MainFrameHooks hooks;
+        hooks.ask = [this](std::string_view key, const std::string&) {
+            asked_.emplace_back(key);
+            return answer_;
+        };
+        hooks.show = [this](std::string_view key, const std::string& arg) {
+            shown_.push_back(std::string(key) + (arg.empty() ? "" : ":" + arg));
+        };
+        hooks.open_files = [this](const std::string&, const std::string&) { return dialog_files_; };
+        hooks.choose_folder = [this](const std::string&) { return (dir_ / "out").string(); };
+        hooks.open = [this](const std::string& target) {
+            opened_.push_back(target);
+            return true;
+        };
+        hooks.show_in_folder = hooks.open;
+        hooks.notify_desktop = [this](const std::string& title, const std::string& body) {
+            notified_.push_back(title + "|" + body);
+        };
+        hooks.clip = [](ConvertTask&) { return false; };
+        mainframe::MainFrameOptions options;
+        options.jobs.success_delay_ms = 0;
+        options.jobs.poll_interval_ms = 100;
+        options.jobs.ready_poll_ms = 20;
+        frame_ = std::make_unique<CMainFrame>(
+            app::MainWindowContext{settings_, branding_, "Converter", false}, options, hooks);
+        ASSERT_TRUE(frame_->createFromSkin());
+        frame_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
+        click("btn_select_folder");
+    }
+    void TearDown() override {
+        frame_.reset();
+        ui::skin().close();
+    }
+
+    ui::Control* find(const std::string& name) const { return frame_->find(name); }
+    void click(const std::string& name, ui::Control* in = nullptr) {
+        ui::Control* c = in ? in->find(name) : find(name);
+        ASSERT_TRUE(c) << name;
+        ASSERT_TRUE(c->isVisibleTo(frame_.get())) << name << " is hidden";
+        QTest::mouseClick(c, Qt::LeftButton);
+    }
+    void selectMode(const char* option) { find(option)->setChecked(true); }
+
+    std::vector<ConvertTask*> tasks(ConvertMode mode) const {
+        std::vector<ConvertTask*> out;
+        for (mainframe::RowModel* row : frame_->lists().rows(mode))
+            out.push_back(row->task());
+        return out;
+    }
+    bool waitFor(const std::function<bool()>& done, int ms = 60000) { return QTest::qWaitFor(done, ms); }
+    bool allSettled(ConvertMode mode) {
+        for (ConvertTask* t : tasks(mode)) {
+            const TaskState s = t->state.load();
+            if (s == TaskState::Queued || s == TaskState::Running)
+                return false;
+        }
+        return true;
+    }
+    bool allProbed(ConvertMode mode) {
+        for (ConvertTask* t : tasks(mode))
+            if (!t->ready.load())
+                return false;
+        return true;
+    }
+    void drop(const std::vector<fs::path>& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const fs::path& p : paths)
+            urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p.string())));
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame_.get(), &enter);
+        QDropEvent event(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame_.get(), &event);
+    }
+    fs::path clip(const std::string& name, double seconds = 1, bool video = true,
+                  const std::vector<std::string>& extra = {"-s", "160x120"}) {
+        const fs::path path = dir_ / name;
+        EXPECT_TRUE(
+            testsupport::makeClip(path, seconds, video, true, video ? extra : std::vector<std::string>{}));
+        return path;
+    }
+    static bool validMedia(const std::string& path) {
+        return !path.empty() && fs::exists(path) && fs::file_size(path) > 0 &&
+               testsupport::runTool({"ffprobe", "-v", "error", path}).exit_code == 0;
+    }
+    ui::Control* rowOf(const ConvertTask* task) const { return frame_->rowControl(task); }
+    bool shownInRow(const ConvertTask* task, const char* name) const {
+        ui::Control* c = rowOf(task)->find(name);
+        return c && !c->isHidden();
+    }
+};
+
+TEST_F(MainFrameTest, EveryModeConvertsDialogAndDroppedFilesAndABrokenFileFails) {
+    const fs::path a = clip("a.mp4"), b = clip("b.mkv"), sound = clip("tone.flac", 1, false);
+    const fs::path broken = dir_ / "broken.mp4";
+    testsupport::writeFile(broken, "this is no video");
+    EXPECT_EQ(find("edit_output_path")->text(), (dir_ / "out").string() + "/");
+
+    struct Case {
+        const char* option;
+        ConvertMode mode;
+        std::vector<fs::path> dialog, dropped;
+        const char* start_text;
+    };
+    const std::vector<Case> cases = {
+        {"optConverVideo", ConvertMode::Video, {a}, {broken}, "Convert"},
+        {"optConverAudio2", ConvertMode::Audio2, {sound}, {a}, "Convert"},
+        {"optConverAudio", ConvertMode::Audio, {a}, {b}, "Extract"},
+        {"optConverGif", ConvertMode::Gif, {a}, {}, "Convert"},
+        {"optConverCompress", ConvertMode::Compress, {b}, {a}, "Convert"},
+        {"optConverMerge", ConvertMode::Merge, {a}, {b}, "Merge"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        selectMode(c.option);
+        EXPECT_EQ(frame_->mode(), c.mode);
+        EXPECT_EQ(find("btn_transform")->text(), c.start_text);
+        EXPECT_TRUE(find("empty_frame")->isVisibleTo(frame_.get()));
+        dialog_files_.clear();
+        for (const fs::path& p : c.dialog)
+            dialog_files_.push_back(p.string());
+        click("btn_addfile01");
+        if (!c.dropped.empty())
+            drop(c.dropped);
+        ASSERT_EQ(tasks(c.mode).size(), c.dialog.size() + c.dropped.size());
+        EXPECT_FALSE(find("empty_frame")->isVisibleTo(frame_.get()));
+        ASSERT_TRUE(waitFor([&] { return allProbed(c.mode); }));
+        click("btn_transform");
+        ASSERT_TRUE(waitFor([&] { return allSettled(c.mode); }));
+        for (ConvertTask* task : tasks(c.mode)) {
+            SCOPED_TRACE(task->source_path);
+            if (task->source_path == broken.string()) {
+                EXPECT_EQ(task->state.load(), TaskState::Failed);
+                EXPECT_TRUE(shownInRow(task, "btn_recode_fail"));
+                EXPECT_FALSE(shownInRow(task, "recode_success"));
+                continue;
+            }
+            EXPECT_EQ(task->state.load(), TaskState::Done);
+            EXPECT_TRUE(shownInRow(task, "recode_success"));
+            EXPECT_TRUE(validMedia(task->output_path)) << task->output_path;
+            // Merge parts are prepared in the work folder.
+            if (c.mode != ConvertMode::Merge) {
+                EXPECT_EQ(fs::path(task->output_path).parent_path(), dir_ / "out");
+            }
+        }
+        EXPECT_EQ(frame_->controller().checkConsistency(), "");
+    }
+    // The merge joins its parts once both are done, then offers the folder.
+    ASSERT_TRUE(waitFor([&] { return !opened_.empty(); }));
+    EXPECT_EQ(asked_.back(), "TransformSuccess");
+    bool merged = false;
+    for (const auto& entry : fs::directory_iterator(dir_ / "out"))
+        merged = merged || entry.path().filename().string().starts_with("Merged");
+    EXPECT_TRUE(merged);
+    EXPECT_FALSE(notified_.empty());
+    EXPECT_EQ(notified_.front(), "Conversion finished|1 succeeded, 1 failed.");
+    EXPECT_EQ(frame_->windowTitle(), "Converter");
+}
+
+TEST_F(MainFrameTest, StoppingAndClosingWhileConverting) {
+    const fs::path longer = clip("long.mp4", 30, true, {"-s", "1280x720", "-c:v", "mpeg4"});
+    dialog_files_ = {longer.string()};
+    click("btn_addfile01");
+    ConvertTask* task = tasks(ConvertMode::Video).at(0);
+    ASSERT_TRUE(waitFor([&] { return task->ready.load(); }));
+    click("btn_transform");
+    ASSERT_TRUE(waitFor([&] { return frame_->worker().hasJob(task) && fs::exists(task->output_path); }));
+    EXPECT_TRUE(shownInRow(task, "btn_stop_recode"));
+    EXPECT_FALSE(shownInRow(task, "btn_del_video"));
+
+    // Closing asks; "no" keeps the window and the conversion.
+    answer_ = false;
+    frame_->QWidget::close();
+    EXPECT_EQ(asked_.back(), "ConfirmClose");
+    EXPECT_TRUE(frame_->isVisible());
+    EXPECT_TRUE(frame_->worker().hasJob(task));
+    EXPECT_EQ(task->state.load(), TaskState::Running);
+    // The title says how far the queue is.
+    ASSERT_TRUE(waitFor([&] { return frame_->windowTitle().endsWith("– Converter"); }));
+
+    // Stopping asks, kills the job and takes its cut-off file away.
+    answer_ = true;
+    click("btn_stop_recode", rowOf(task));
+    EXPECT_EQ(asked_.back(), "ConfirmStop");
+    EXPECT_EQ(task->state.load(), TaskState::Stopped);
+    EXPECT_FALSE(frame_->worker().hasJob(task));
+    EXPECT_FALSE(fs::exists(task->output_path));
+    EXPECT_TRUE(shownInRow(task, "btn_re_recode"));
+    EXPECT_TRUE(shownInRow(task, "btn_del_video"));
+    EXPECT_TRUE(waitFor([&] { return frame_->windowTitle() == "Converter"; }));
+
+    // Started again and closed with "yes": the window goes, the partial file too.
+    click("btn_re_recode", rowOf(task));
+    ASSERT_TRUE(waitFor([&] { return frame_->worker().hasJob(task) && fs::exists(task->output_path); }));
+    const std::string partial = task->output_path;
+    asked_.clear();
+    frame_->QWidget::close();
+    EXPECT_EQ(asked_, std::vector<std::string>{"ConfirmClose"});
+    EXPECT_FALSE(frame_->isVisible());
+    frame_.reset();
+    EXPECT_FALSE(fs::exists(partial));
+}
+
+TEST_F(MainFrameTest, FilesOfTheCommandLineAndOfALaterStart) {
+    const fs::path a = clip("a b.mp4"), c = clip("c.mov");
+    testsupport::writeFile(dir_ / "notes.txt", "x");
+    fs::create_directories(dir_ / "install");
+    const fs::path nested = dir_ / "install" / "d.mkv";
+    fs::copy_file(a, nested);
+
+    // A file under a folder named "install" is a file, not the switch.
+    std::string prog = "QuorinVideoConverter", f1 = nested.string(), sw = "/Restart";
+    char* argv[] = {prog.data(), f1.data(), sw.data(), nullptr};
+    const app::StartArguments args = app::splitArguments(3, argv);
+    EXPECT_EQ(args.files, std::vector<std::string>{f1});
+    EXPECT_EQ(args.switches, "/Restart");
+    EXPECT_EQ(app::findStartSwitch(args.switches), app::StartSwitch::Restart);
+
+    // The running instance gets the files of a second start over its socket.
+    // A short folder: socket paths are limited to about a hundred bytes.
+    char runtime_dir[] = "/tmp/qvc-XXXXXX";
+    ASSERT_TRUE(mkdtemp(runtime_dir));
+    testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", std::string(runtime_dir));
+    app::SingleInstance instance;
+    ASSERT_TRUE(instance.listen([this](const std::string& command) {
+        if (auto paths = app::parseOpenFilesCommand(command))
+            frame_->addPaths(*paths);
+    }));
+    bool answered = false;
+    std::thread second([&] {
+        answered = app::SingleInstance::notifyRunning(
+            app::openFilesCommand({a.string(), (dir_ / "notes.txt").string(), c.string()}));
+    });
+    ASSERT_TRUE(waitFor([&] { return tasks(ConvertMode::Video).size() == 2; }, 10000));
+    second.join();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(tasks(ConvertMode::Video)[0]->source_path, a.string());
+    EXPECT_EQ(shown_, std::vector<std::string>{"NoSupportCount:1"});
+
+    // A dropped folder adds its supported files by name; nothing supported says so once.
+    frame_->addPaths({(dir_ / "install").string()});
+    EXPECT_EQ(tasks(ConvertMode::Video).back()->source_path, nested.string());
+    shown_.clear();
+    frame_->addPaths({(dir_ / "notes.txt").string()});
+    EXPECT_EQ(shown_, std::vector<std::string>{"NoSupport"});
+}
+
+TEST_F(MainFrameTest, KeysCaptionAndEmptyList) {
+    QTest::keyClick(frame_.get(), Qt::Key_Escape);
+    EXPECT_TRUE(frame_->isVisible());
+
+    ui::Control* title = find("TitleText");
+    QTest::mouseDClick(title, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return frame_->isMaximized(); }, 3000));
+    EXPECT_FALSE(find("btnMax")->isVisibleTo(frame_.get()));
+    EXPECT_TRUE(find("btnRestore")->isVisibleTo(frame_.get()));
+    click("btnRestore");
+    ASSERT_TRUE(waitFor([&] { return !frame_->isMaximized(); }, 3000));
+    EXPECT_TRUE(find("btnMax")->isVisibleTo(frame_.get()));
+
+    // Ctrl+O is the add button; Delete removes the selected row after asking.
+    dialog_files_ = {clip("a.mp4").string()};
+    QTest::keyClick(frame_.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(tasks(ConvertMode::Video).size(), 1u);
+    EXPECT_TRUE(find("no_empty_frame")->isVisibleTo(frame_.get()));
+    selectMode("optConverGif");
+    EXPECT_TRUE(find("empty_frame")->isVisibleTo(frame_.get()));
+    selectMode("optConverVideo");
+    EXPECT_FALSE(find("empty_frame")->isVisibleTo(frame_.get()));
+    frame_->list(ConvertMode::Video)->selectItem(0);
+    QTest::keyClick(frame_.get(), Qt::Key_Delete);
+    EXPECT_EQ(asked_.back(), "RemoveVideo");
+    EXPECT_TRUE(tasks(ConvertMode::Video).empty());
+    EXPECT_EQ(frame_->list(ConvertMode::Video)->count(), 0);
+    EXPECT_TRUE(find("empty_frame")->isVisibleTo(frame_.get()));
+    EXPECT_EQ(frame_->controller().checkConsistency(), "");
+}
+
+TEST_F(MainFrameTest, ClipButtonsNeverOnRotatedVideosNorInModeCompress) {
+    if (!testsupport::haveMediaCorpus())
+        GTEST_SKIP() << "no media corpus";
+    const fs::path rotated = testsupport::mediaFile("mov_iphone6_portrait_rot90_mebx_gps.mov");
+    const fs::path plain = clip("plain.mp4");
+    dialog_files_ = {rotated.string(), plain.string()};
+    click("btn_addfile01");
+    ASSERT_TRUE(waitFor([&] { return allProbed(ConvertMode::Video); }));
+    ConvertTask* turned = tasks(ConvertMode::Video)[0];
+    ConvertTask* upright = tasks(ConvertMode::Video)[1];
+    ASSERT_NE(turned->rotation, 0);
+    EXPECT_FALSE(shownInRow(turned, "layClipVideo1"));
+    EXPECT_TRUE(shownInRow(upright, "layClipVideo1"));
+    click("btn_transform");
+    ASSERT_TRUE(waitFor([&] { return allSettled(ConvertMode::Video); }));
+    ASSERT_EQ(turned->state.load(), TaskState::Done);
+    EXPECT_FALSE(shownInRow(upright, "layClipVideo1")) << "done rows are not clipped again";
+    // Retried and stopped at once: both rows are idle and not done again.
+    for (ConvertTask* task : {turned, upright}) {
+        click("btn_re_recode", rowOf(task));
+        click("btn_stop_recode", rowOf(task));
+        EXPECT_EQ(task->state.load(), TaskState::Stopped);
+    }
+    EXPECT_FALSE(shownInRow(turned, "layClipVideo1")) << "a retry shows no clip buttons either";
+    EXPECT_TRUE(shownInRow(upright, "layClipVideo1"));
+
+    selectMode("optConverCompress");
+    dialog_files_ = {plain.string()};
+    click("btn_addfile01");
+    ASSERT_TRUE(waitFor([&] { return allProbed(ConvertMode::Compress); }));
+    EXPECT_FALSE(shownInRow(tasks(ConvertMode::Compress)[0], "layClipVideo1"));
+}
+
+}  // namespace
