@@ -24,6 +24,7 @@
 #include "mainframe/gui/row_view.h"
 #include "mainframe/path_batch.h"
 #include "mainframe/probe_queue.h"
+#include "mainframe/row_look.h"
 #include "platform/folders.h"
 #include "platform/process.h"
 #include "platform/profile.h"
