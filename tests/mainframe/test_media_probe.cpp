@@ -74,12 +74,12 @@ TEST(MediaProbe, RealMediaAgreesWithFfprobe) {
 // track that happens to come last, nor from an embedded picture.
 TEST(MediaProbe, FactsComeFromTheMainVideoStream) {
     testsupport::TempDir dir;
-    auto lavfi = [](const char* spec) { return std::vector<std::string>{"-f", "lavfi", "-i", spec}; };
+    auto lavfi = [](const char* source) { return std::vector<std::string>{"-f", "lavfi", "-i", source}; };
     // 0: a 1 fps thumbnail track, 1: the 25 fps main track (default), 2: another thumbnail.
     std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y"};
-    for (const char* spec :
+    for (const char* source :
          {"testsrc2=s=32x24:r=1:d=2", "testsrc2=s=64x48:r=25:d=2", "testsrc2=s=16x16:r=2:d=2"})
-        for (const auto& a : lavfi(spec))
+        for (const auto& a : lavfi(source))
             argv.push_back(a);
     for (const char* a : {"-map", "0", "-map", "1", "-map", "2", "-c:v", "mpeg4", "-disposition:v:0", "0",
                           "-disposition:v:1", "default", "-disposition:v:2", "0"})
