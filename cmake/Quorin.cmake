@@ -28,6 +28,13 @@ function(quorin_add_module)
   target_include_directories(quorin_${M_NAME} PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(quorin_${M_NAME} PUBLIC ${M_DEPS} Threads::Threads)
   file(GLOB gui_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/*.cpp)
+  # A partial build (QUORIN_MODULES) leaves out the GUI library whose module
+  # dependencies are not built.
+  foreach(dep IN LISTS M_GUI_DEPS)
+    if(dep MATCHES "^quorin_([a-z]+)(_gui)?$" AND NOT CMAKE_MATCH_1 IN_LIST QUORIN_MODULES)
+      set(gui_srcs "")
+    endif()
+  endforeach()
   if(gui_srcs AND QUORIN_BUILD_GUI)
     find_package(Qt6 REQUIRED COMPONENTS Widgets Network)
     add_library(quorin_${M_NAME}_gui STATIC ${gui_srcs})
