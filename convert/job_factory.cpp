@@ -1,8 +1,6 @@
 #include "convert/job_factory.h"
 
-#include "convert/util_transform_kux.h"
-#include "convert/util_transform_qlv.h"
-#include "convert/util_transform_qsv.h"
+#include "convert/util_transform_special.h"
 
 namespace convert {
 

@@ -1,16 +1,8 @@
-#include "convert/util_transform_kux.h"
+#include "convert/util_transform_special.h"
 
 namespace convert {
 
-CUtilTransform_Kux::CUtilTransform_Kux(ConvertTask* task, platform::MessageTarget* window, JobOptions options,
-                                       SpecialSourceOptions special)
-    : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
-
-// Our threads call our overrides: they must end before this object is gone.
-CUtilTransform_Kux::~CUtilTransform_Kux() {
-    Stop();
-}
-
+template <>
 int CUtilTransform_Kux::PrepareSource() {
     const std::string tool = (pluginDir() / "kux" / "ffmpeg").string();
     const std::string out = intermediate(".mp4").string();
@@ -20,10 +12,6 @@ int CUtilTransform_Kux::PrepareSource() {
     if (!runTool(command) || !pathExists(out))
         return failPrepare("the kux tool did not write " + out);
     return finishPrepare(out);
-}
-
-int CUtilTransform_Kux::PrepareProgress() {
-    return madeUpProgress(intermediate(".mp4"), 10, 3000);
 }
 
 }  // namespace convert

@@ -1,17 +1,10 @@
-#include "convert/util_transform_qlv.h"
+#include "convert/util_transform_special.h"
 
 #include "convert/ffmpeg_tool.h"
 
 namespace convert {
 
-CUtilTransform_Qlv::CUtilTransform_Qlv(ConvertTask* task, platform::MessageTarget* window, JobOptions options,
-                                       SpecialSourceOptions special)
-    : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
-
-CUtilTransform_Qlv::~CUtilTransform_Qlv() {
-    Stop();
-}
-
+template <>
 int CUtilTransform_Qlv::PrepareSource() {
     const std::string tool = (pluginDir() / "qlvconvert").string();
     const std::string temp = intermediate(".mp4.temp.mp4").string();
@@ -36,10 +29,6 @@ int CUtilTransform_Qlv::PrepareSource() {
         return failPrepare("the remux of the qlv tool's output failed");  // the tool's MP4 stays
     removeQuietly(mp4);
     return finishPrepare(ts);
-}
-
-int CUtilTransform_Qlv::PrepareProgress() {
-    return madeUpProgress(intermediate(".ts"), 25, 5000);
 }
 
 }  // namespace convert

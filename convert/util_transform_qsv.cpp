@@ -1,15 +1,8 @@
-#include "convert/util_transform_qsv.h"
+#include "convert/util_transform_special.h"
 
 namespace convert {
 
-CUtilTransform_Qsv::CUtilTransform_Qsv(ConvertTask* task, platform::MessageTarget* window, JobOptions options,
-                                       SpecialSourceOptions special)
-    : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
-
-CUtilTransform_Qsv::~CUtilTransform_Qsv() {
-    Stop();
-}
-
+template <>
 int CUtilTransform_Qsv::PrepareSource() {
     const std::string tool = (pluginDir() / "qsvconvert").string();
     const std::string flv = intermediate(".flv").string();
@@ -32,10 +25,6 @@ int CUtilTransform_Qsv::PrepareSource() {
         task()->size_text = shortSizeText(fileSizeOf(alt));
     removeQuietly(flv);
     return finishPrepare(alt);
-}
-
-int CUtilTransform_Qsv::PrepareProgress() {
-    return madeUpProgress(intermediate(".flv"), 25, 5000);
 }
 
 }  // namespace convert

@@ -1,5 +1,6 @@
 #pragma once
-// What the three special-source jobs share: running a companion tool so that a stop
+// What the three special-source jobs share (the kinds are CUtilTransform_Qsv, _Kux and
+// _Qlv below): running a companion tool so that a stop
 // ends it, re-probing the replaced source, and the made-up progress of the pre-step.
 //
 // Companion tools live in the plugin folder (programDir()/plugin). A missing tool, a
@@ -64,6 +65,55 @@ private:
     std::vector<std::string> commands_;
     std::minstd_rand random_;  // monitor thread only
 };
+
+// The made-up progress of a kind's pre-step: it ends at `cap` percent when the file
+// W + U + `watched_suffix` appears; pauses between steps are below `pause_bound_ms`.
+struct PrepareProgressRule {
+    const char* watched_suffix;
+    int cap;
+    int pause_bound_ms;
+};
+
+constexpr PrepareProgressRule prepareProgressRule(SourceKind kind) {
+    switch (kind) {
+        case SourceKind::Kux:
+            return {".mp4", 10, 3000};
+        case SourceKind::Qlv:
+            return {".ts", 25, 5000};
+        default:
+            return {".flv", 25, 5000};
+    }
+}
+
+// The job of one special source kind; each kind's pre-step (PrepareSource) is in its
+// own file (util_transform_kux.cpp, _qlv.cpp, _qsv.cpp).
+template <SourceKind kind>
+class CUtilTransformSource final : public CUtilTransformSpecial {
+public:
+    CUtilTransformSource(ConvertTask* task, platform::MessageTarget* window, JobOptions options = {},
+                         SpecialSourceOptions special = {})
+        : CUtilTransformSpecial(task, window, std::move(options), std::move(special)) {}
+    // Our threads call our overrides: they must end before this object is gone.
+    ~CUtilTransformSource() override { Stop(); }
+
+protected:
+    int PrepareSource() override;
+    int PrepareProgress() override {
+        constexpr PrepareProgressRule rule = prepareProgressRule(kind);
+        return madeUpProgress(intermediate(rule.watched_suffix), rule.cap, rule.pause_bound_ms);
+    }
+};
+
+using CUtilTransform_Qsv = CUtilTransformSource<SourceKind::Qsv>;
+using CUtilTransform_Kux = CUtilTransformSource<SourceKind::Kux>;
+using CUtilTransform_Qlv = CUtilTransformSource<SourceKind::Qlv>;
+
+template <>
+int CUtilTransform_Qsv::PrepareSource();
+template <>
+int CUtilTransform_Kux::PrepareSource();
+template <>
+int CUtilTransform_Qlv::PrepareSource();
 
 // True when a file (or anything) exists at `path`.
 bool pathExists(const std::filesystem::path& path);

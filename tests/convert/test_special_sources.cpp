@@ -1,9 +1,7 @@
 // The kux, qlv and qsv jobs with stand-in companion tools (tests/convert/standins) in a
 // temporary program folder's plugin/.
 
-#include "convert/util_transform_kux.h"
-#include "convert/util_transform_qlv.h"
-#include "convert/util_transform_qsv.h"
+#include "convert/util_transform_special.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
 #include "platform/window_messages.h"
