@@ -21,7 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace cli {
 
@@ -138,6 +140,25 @@ private:
 
 enum class JobEnd { Done, Failed, Interrupted };
 
+// Hands the queue's messages to `handle` until it names an end (the messages after it
+// are not handed on) or Ctrl-C is pressed.
+JobEnd waitForEnd(platform::MessageQueue& queue,
+                  const std::function<std::optional<JobEnd>(const platform::Message&)>& handle) {
+    std::optional<JobEnd> end;
+    while (!end) {
+        queue.waitAndDispatch(
+            [&](const platform::Message& raw) -> platform::LParam {
+                if (!end)
+                    end = handle(raw);
+                return 0;
+            },
+            100);
+        if (!end && platform::takeInterrupt())
+            end = JobEnd::Interrupted;
+    }
+    return *end;
+}
+
 // The special sources are probed again after their rewrite; no pictures in a terminal.
 convert::SpecialSourceOptions specialOptions() {
     convert::SpecialSourceOptions special;
@@ -162,39 +183,32 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
     task.job = &job;
     task.state.store(convert::TaskState::Running);
     job.Start();
-    std::optional<JobEnd> end;
-    while (!end) {
-        queue.waitAndDispatch(
-            [&](const platform::Message& raw) -> platform::LParam {
-                const platform::MainWindowMessage m(raw);
-                if (platform::taskOf(m) != &task || end)
-                    return 0;
-                if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY) {
-                    // A special source was rewritten and probed again: the selection
-                    // follows the new facts, as in the window.
-                    mainframe::applySelection(task, targetChoice(cli), cli.level);
-                } else if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
-                    const int percent = platform::progressPercent(m);
-                    view.show(percent);
-                    if (percent >= 100)
-                        end = JobEnd::Done;
-                } else if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED) {
-                    end = JobEnd::Failed;
-                }
-                return 0;
-            },
-            100);
-        if (!end && platform::takeInterrupt())
-            end = JobEnd::Interrupted;
-    }
+    const JobEnd end = waitForEnd(queue, [&](const platform::Message& raw) -> std::optional<JobEnd> {
+        const platform::MainWindowMessage m(raw);
+        if (platform::taskOf(m) != &task)
+            return std::nullopt;
+        if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY) {
+            // A special source was rewritten and probed again: the selection
+            // follows the new facts, as in the window.
+            mainframe::applySelection(task, targetChoice(cli), cli.level);
+        } else if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
+            const int percent = platform::progressPercent(m);
+            view.show(percent);
+            if (percent >= 100)
+                return JobEnd::Done;
+        } else if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED) {
+            return JobEnd::Failed;
+        }
+        return std::nullopt;
+    });
     view.end();
-    if (*end == JobEnd::Failed)
+    if (end == JobEnd::Failed)
         why = failureText(job.failure(), options);
     job.Stop();  // on Ctrl-C: the child is killed and its partial output stays
-    task.state.store(*end == JobEnd::Done     ? convert::TaskState::Done
-                     : *end == JobEnd::Failed ? convert::TaskState::Failed
-                                              : convert::TaskState::Stopped);
-    return *end;
+    task.state.store(end == JobEnd::Done     ? convert::TaskState::Done
+                     : end == JobEnd::Failed ? convert::TaskState::Failed
+                                             : convert::TaskState::Stopped);
+    return end;
 }
 
 std::string jsonString(const std::string& text) {
@@ -353,33 +367,26 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
     convert::MergeJoin join(request, &queue, merge_options);
     ProgressView view("merge");
     join.Start();
-    std::optional<JobEnd> end;
-    while (!end) {
-        queue.waitAndDispatch(
-            [&](const platform::Message& raw) -> platform::LParam {
-                const platform::MergeDialogMessage m(raw);
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS)
-                    view.show(platform::progressPercent(m));
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
-                    end = JobEnd::Done;
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
-                    end = JobEnd::Failed;
-                return 0;
-            },
-            100);
-        if (!end && platform::takeInterrupt())
-            end = JobEnd::Interrupted;
-    }
+    const JobEnd end = waitForEnd(queue, [&](const platform::Message& raw) -> std::optional<JobEnd> {
+        const platform::MergeDialogMessage m(raw);
+        if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS)
+            view.show(platform::progressPercent(m));
+        if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
+            return JobEnd::Done;
+        if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
+            return JobEnd::Failed;
+        return std::nullopt;
+    });
     join.Stop();
     view.end();
     removeParts();
     std::error_code ec;
     fs::remove(join.listPath(), ec);
-    if (*end == JobEnd::Interrupted) {
+    if (end == JobEnd::Interrupted) {
         printError("stopped; the partial output stays at " + join.mergedPath().string());
         return 130;
     }
-    if (*end == JobEnd::Failed) {
+    if (end == JobEnd::Failed) {
         printError("joining the parts failed: " + failureText(join.failure(), job_options));
         return 1;
     }
