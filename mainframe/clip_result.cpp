@@ -10,13 +10,7 @@ player::ClipSource clipSourceOf(const convert::ConvertTask& task) {
 
 player::ClipSettings clipSettingsOf(const convert::ConvertTask& task) {
     player::ClipSettings s;
-    s.clip_start = task.clip_start;
-    s.clip_end = task.clip_end;
-    s.crop_x = task.crop_x;
-    s.crop_y = task.crop_y;
-    s.crop_width = task.crop_width;
-    s.crop_height = task.crop_height;
-    s.keep_ratio = task.keep_ratio;
+    player::copyClipAndCrop(task, s);
     s.speed = task.speed;
     s.volume = task.volume;
     return s;
@@ -30,8 +24,7 @@ std::string clipTimeText(int seconds) {
 
 void applyClipResult(RowModel& row, const player::ClipSettings& s) {
     convert::ConvertTask& task = *row.task();
-    task.clip_start = s.clip_start;
-    task.clip_end = s.clip_end;
+    player::copyClipAndCrop(s, task);
     // Encoders want even picture sizes. A size raised past the picture's edge takes
     // its extra pixel from the other side, or ffmpeg would refuse the crop.
     auto even = [](std::int32_t& offset, std::int32_t& size, std::int32_t limit) {
@@ -41,13 +34,8 @@ void applyClipResult(RowModel& row, const player::ClipSettings& s) {
         if (limit > 0 && offset + size > limit && offset > 0)
             --offset;
     };
-    task.crop_x = s.crop_x;
-    task.crop_y = s.crop_y;
-    task.crop_width = s.crop_width;
-    task.crop_height = s.crop_height;
     even(task.crop_x, task.crop_width, task.width);
     even(task.crop_y, task.crop_height, task.height);
-    task.keep_ratio = s.keep_ratio;
     task.speed = s.speed;
     task.volume = s.volume;
     const int length = task.clip_end - task.clip_start;

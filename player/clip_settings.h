@@ -17,6 +17,20 @@ struct ClipSettings {
     bool operator==(const ClipSettings&) const = default;
 };
 
+// Copies the clip and the crop (start, end, rectangle and keep ratio; not speed or
+// volume) between two records that name these fields alike: a task and the settings,
+// either way, or two settings.
+template <class From, class To>
+void copyClipAndCrop(const From& from, To& to) {
+    to.clip_start = from.clip_start;
+    to.clip_end = from.clip_end;
+    to.crop_x = from.crop_x;
+    to.crop_y = from.crop_y;
+    to.crop_width = from.crop_width;
+    to.crop_height = from.crop_height;
+    to.keep_ratio = from.keep_ratio;
+}
+
 struct ClipSource {
     std::string path;
     bool no_video = false;

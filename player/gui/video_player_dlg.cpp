@@ -55,13 +55,7 @@ CVideoPlayerDlg::~CVideoPlayerDlg() {
 }
 
 void CVideoPlayerDlg::takeTaskValues(const ClipSettings& task) {
-    settings_.clip_start = task.clip_start;
-    settings_.clip_end = task.clip_end;
-    settings_.crop_x = task.crop_x;
-    settings_.crop_y = task.crop_y;
-    settings_.crop_width = task.crop_width;
-    settings_.crop_height = task.crop_height;
-    settings_.keep_ratio = task.keep_ratio;
+    player::copyClipAndCrop(task, settings_);
 }
 
 CWndUI* CVideoPlayerDlg::mediaWindow() const {
