@@ -12,21 +12,22 @@
 #include "platform/folders.h"
 #include "platform/profile.h"
 #include "qt_env.h"
+#include "skin_fixture.h"
 #include "test_support.h"
 #include "ui/container.h"
 #include "ui/skin.h"
 
 namespace {
 
-class Dialogs : public ::testing::Test {
+class Dialogs : public testsupport::EnglishSkinTest {
 protected:
+    Dialogs() : EnglishSkinTest("dlg_message.xml") {}
     void SetUp() override {
-        app::setCurrentLanguage(app::LanguageId::English);
-        ASSERT_TRUE(ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin"));
-        ASSERT_TRUE(ui::skin().read("dlg_message.xml"));
+        EnglishSkinTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ui::skin().setShadowEnabled(true);
     }
-    void TearDown() override { ui::skin().close(); }
 
     // Clicks `name` once the modal loop runs.
     static void clickLater(ui::Window& window, const char* name) {

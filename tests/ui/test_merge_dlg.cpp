@@ -10,6 +10,7 @@
 #include "mainframe/gui/merge_dlg.h"
 #include "platform/folders.h"
 #include "qt_env.h"
+#include "skin_fixture.h"
 #include "test_support.h"
 #include "ui/skin.h"
 
@@ -17,14 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class MergeDialog : public ::testing::Test {
+class MergeDialog : public testsupport::EnglishSkinTest {
 protected:
-    void SetUp() override {
-        app::setCurrentLanguage(app::LanguageId::English);
-        ASSERT_TRUE(ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin"));
-        ASSERT_TRUE(ui::skin().read("dlg_merge.xml"));
-    }
-    void TearDown() override { ui::skin().close(); }
+    MergeDialog() : EnglishSkinTest("dlg_merge.xml") {}
 
     // Parts as the merge preparation leaves them: one size, rate and codec set.
     convert::MergeRequest parts(int count, double seconds) {

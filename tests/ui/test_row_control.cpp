@@ -15,6 +15,7 @@
 #include "mainframe/target_selection.h"
 #include "platform/folders.h"
 #include "qt_env.h"
+#include "skin_fixture.h"
 #include "test_support.h"
 #include "ui/controls.h"
 #include "ui/skin.h"
@@ -41,14 +42,9 @@ public:
     }
 };
 
-class Rows : public ::testing::Test {
+class Rows : public testsupport::EnglishSkinTest {
 protected:
-    void SetUp() override {
-        app::setCurrentLanguage(app::LanguageId::English);
-        ASSERT_TRUE(ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin"));
-        ASSERT_TRUE(ui::skin().read("ConverCtrl.xml"));
-    }
-    void TearDown() override { ui::skin().close(); }
+    Rows() : EnglishSkinTest("ConverCtrl.xml") {}
 
     // A probed task of `mode` in `state`, its row model filled as the window fills it.
     mainframe::RowModel& model(ConvertMode mode, TaskState state, bool idle, ConvertMode window_mode) {
@@ -85,6 +81,14 @@ protected:
         EXPECT_NE(c, nullptr) << name;
         return c && c->isShown();
     }
+    // Every control named in `shown_names` is shown, every one in `hidden_names` hidden.
+    static void expectLook(ui::Control* row, std::initializer_list<const char*> shown_names,
+                           std::initializer_list<const char*> hidden_names) {
+        for (const char* name : shown_names)
+            EXPECT_TRUE(shown(row, name)) << name << " hidden";
+        for (const char* name : hidden_names)
+            EXPECT_FALSE(shown(row, name)) << name << " shown";
+    }
     static std::string text(ui::Control* row, const char* name) {
         ui::Control* c = row->find(name);
         return c ? c->text() : std::string("<missing>");
@@ -102,15 +106,9 @@ protected:
 
 TEST_F(Rows, EachStateShowsItsControls) {
     ui::Control* fresh = build(model(ConvertMode::Video, TaskState::New, true, ConvertMode::Video));
-    EXPECT_TRUE(shown(fresh, "btn_re_recode"));
-    EXPECT_TRUE(shown(fresh, "btn_video_rename"));
-    EXPECT_TRUE(shown(fresh, "btn_del_video"));
-    EXPECT_TRUE(shown(fresh, "layClipVideo1"));
-    EXPECT_FALSE(shown(fresh, "btn_stop_recode"));
-    EXPECT_FALSE(shown(fresh, "pic_recode_progress"));
-    EXPECT_FALSE(shown(fresh, "layResultVideo1"));
-    EXPECT_FALSE(shown(fresh, "btn_play_video"));
-    EXPECT_FALSE(shown(fresh, "layUpVideo1"));
+    expectLook(
+        fresh, {"btn_re_recode", "btn_video_rename", "btn_del_video", "layClipVideo1"},
+        {"btn_stop_recode", "pic_recode_progress", "layResultVideo1", "btn_play_video", "layUpVideo1"});
     EXPECT_EQ(text(fresh, "video_old_name"), "Clip one");
     EXPECT_EQ(text(fresh, "codec_type"), "MP4");
     EXPECT_EQ(text(fresh, "video_resolution"), "640x360");
@@ -124,20 +122,12 @@ TEST_F(Rows, EachStateShowsItsControls) {
     ui::Control* running = build(running_model);
     EXPECT_TRUE(shown(running, "pic_recode_progress"));
     EXPECT_EQ(text(running, "pic_recode_progress"), "40%\n");
-    EXPECT_TRUE(shown(running, "btn_stop_recode"));
-    EXPECT_FALSE(shown(running, "btn_del_video"));
-    EXPECT_FALSE(shown(running, "btn_re_recode"));
-    EXPECT_FALSE(shown(running, "btn_video_rename"));
-    EXPECT_FALSE(shown(running, "layClipVideo1"));
+    expectLook(running, {"btn_stop_recode"},
+               {"btn_del_video", "btn_re_recode", "btn_video_rename", "layClipVideo1"});
 
     ui::Control* done = build(model(ConvertMode::Video, TaskState::Done, true, ConvertMode::Video));
-    EXPECT_TRUE(shown(done, "layResultVideo1"));
-    EXPECT_TRUE(shown(done, "recode_success"));
-    EXPECT_FALSE(shown(done, "btn_recode_fail"));
-    EXPECT_TRUE(shown(done, "btn_play_video"));
-    EXPECT_TRUE(shown(done, "btn_open_video_folder"));
-    EXPECT_FALSE(shown(done, "btn_video_rename"));
-    EXPECT_FALSE(shown(done, "layClipVideo1"));
+    expectLook(done, {"layResultVideo1", "recode_success", "btn_play_video", "btn_open_video_folder"},
+               {"btn_recode_fail", "btn_video_rename", "layClipVideo1"});
 
     ui::Control* failed = build(model(ConvertMode::Video, TaskState::Failed, true, ConvertMode::Video));
     EXPECT_TRUE(shown(failed, "btn_recode_fail"));
@@ -149,15 +139,10 @@ TEST_F(Rows, EachStateShowsItsControls) {
 
 TEST_F(Rows, MergeCompressRotatedAndAudioRowsHideWhatDoesNotApply) {
     ui::Control* merge = build(model(ConvertMode::Merge, TaskState::New, true, ConvertMode::Merge));
-    EXPECT_TRUE(shown(merge, "layUpVideo1"));
-    EXPECT_TRUE(shown(merge, "layDownVideo1"));
-    EXPECT_FALSE(shown(merge, "layRecodeVideo1"));
-    EXPECT_FALSE(shown(merge, "btn_video_rename"));
+    expectLook(merge, {"layUpVideo1", "layDownVideo1"}, {"layRecodeVideo1", "btn_video_rename"});
     auto& queued_merge = model(ConvertMode::Merge, TaskState::Queued, false, ConvertMode::Merge);
     ui::Control* queued = build(queued_merge);
-    EXPECT_FALSE(shown(queued, "layUpVideo1"));
-    EXPECT_TRUE(shown(queued, "layRecodeVideo1"));
-    EXPECT_TRUE(shown(queued, "pic_recode_progress"));
+    expectLook(queued, {"layRecodeVideo1", "pic_recode_progress"}, {"layUpVideo1"});
 
     ui::Control* compress = build(model(ConvertMode::Compress, TaskState::New, true, ConvertMode::Compress));
     EXPECT_FALSE(shown(compress, "layClipVideo1"));
@@ -189,9 +174,7 @@ TEST_F(Rows, ACoverReplacesThePlaceholderAndRefreshFollowsTheModel) {
     m.task()->state.store(TaskState::Queued);
     mainframe::applyRowLook(m, false, ConvertMode::Video);
     ASSERT_TRUE(factory_.refresh(&m));
-    EXPECT_FALSE(shown(row, "load_cover"));
-    EXPECT_TRUE(shown(row, "btn_stop_recode"));
-    EXPECT_FALSE(shown(row, "btn_del_video"));
+    expectLook(row, {"btn_stop_recode"}, {"load_cover", "btn_del_video"});
     // The painted row shows the cover's colour where the placeholder was.
     host_.resize(900, 300);
     host_.show();
