@@ -116,12 +116,18 @@ TEST(Layout, AttributesChangeAtRunTime) {
     EXPECT_TRUE(progress->isShown());
 }
 
-TEST(Notifications, ClicksSelectionsEditsAndSliders) {
+// The test layout, built and shown.
+class Notifications : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(window.createFromXml(kLayout));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
     Recorder window;
-    ASSERT_TRUE(window.createFromXml(kLayout));
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+};
 
+TEST_F(Notifications, ClicksSelectionsEditsAndSliders) {
     auto* tab1 = window.find("tab1");
     QTest::mouseClick(tab1, Qt::LeftButton);
     EXPECT_TRUE(window.saw("click:tab1"));
@@ -160,11 +166,7 @@ TEST(Notifications, ClicksSelectionsEditsAndSliders) {
     EXPECT_EQ(list->currentSelection(), 0);
 }
 
-TEST(Notifications, DisabledAndHiddenButtonsDoNotClick) {
-    Recorder window;
-    ASSERT_TRUE(window.createFromXml(kLayout));
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+TEST_F(Notifications, DisabledAndHiddenButtonsDoNotClick) {
     auto* tab1 = window.find("tab1");
     tab1->setEnabled(false);
     QTest::mouseClick(tab1, Qt::LeftButton);
