@@ -2,6 +2,7 @@
 
 #include "convert/merge_join.h"
 #include "convert/merge_list.h"
+#include "message_pump.h"
 #include "platform/folders.h"
 #include "platform/window_messages.h"
 #include "test_support.h"
@@ -46,21 +47,19 @@ struct JoinResult {
 
 JoinResult pumpJoin(platform::MessageQueue& queue, int timeout_ms = 60000) {
     JoinResult r;
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!r.done && !r.failed && std::chrono::steady_clock::now() < until) {
-        queue.waitAndDispatch(
-            [&](const Message& raw) {
-                const platform::MergeDialogMessage m(raw);
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS)
-                    r.progress.push_back(platform::progressPercent(m));
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
-                    r.done = true;
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
-                    r.failed = true;
-                return 0;
-            },
-            100);
-    }
+    testsupport::dispatchUntil(
+        queue,
+        [&](const Message& raw) {
+            const platform::MergeDialogMessage m(raw);
+            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS)
+                r.progress.push_back(platform::progressPercent(m));
+            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
+                r.done = true;
+            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
+                r.failed = true;
+            return r.done || r.failed;
+        },
+        timeout_ms);
     return r;
 }
 

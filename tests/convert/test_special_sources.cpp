@@ -2,6 +2,7 @@
 // temporary program folder's plugin/.
 
 #include "convert/util_transform_special.h"
+#include "message_pump.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
 #include "platform/window_messages.h"
@@ -36,27 +37,25 @@ struct Outcome {
 
 Outcome pump(platform::MessageQueue& queue, int timeout_ms = 30000) {
     Outcome out;
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!out.success && !out.failed && std::chrono::steady_clock::now() < until) {
-        queue.waitAndDispatch(
-            [&](const Message& raw) {
-                out.messages.push_back(raw);
-                const platform::MainWindowMessage m(raw);
-                if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
-                    out.progress.push_back(platform::progressPercent(m));
-                    if (platform::progressPercent(m) == 100)
-                        out.success = true;
-                }
-                if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED)
-                    out.failed = true;
-                if (m.id() == platform::MainWindowId::WM_CONVERT_START_FAILED)
-                    out.start_failed = true;
-                if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY)
-                    out.info_ready = true;
-                return 0;
-            },
-            100);
-    }
+    testsupport::dispatchUntil(
+        queue,
+        [&](const Message& raw) {
+            out.messages.push_back(raw);
+            const platform::MainWindowMessage m(raw);
+            if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
+                out.progress.push_back(platform::progressPercent(m));
+                if (platform::progressPercent(m) == 100)
+                    out.success = true;
+            }
+            if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED)
+                out.failed = true;
+            if (m.id() == platform::MainWindowId::WM_CONVERT_START_FAILED)
+                out.start_failed = true;
+            if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY)
+                out.info_ready = true;
+            return out.success || out.failed;
+        },
+        timeout_ms);
     return out;
 }
 
@@ -111,6 +110,23 @@ protected:
         return t;
     }
 
+    // Installs `standin` as the tool `as`, runs a Job on a fresh source of `ext` to its
+    // end and asserts that it succeeded; task, job and out stay for the test to read.
+    template <class Job>
+    void runToSuccess(const std::string& standin, const std::string& as, const std::string& ext) {
+        install(standin, as);
+        task = source(ext);
+        job = std::make_unique<Job>(task.get(), &queue, options, special);
+        job->Start();
+        out = pump(queue);
+        ASSERT_TRUE(out.success) << job->failure().text;
+    }
+
+    // The task's intermediate file W + U + suffix.
+    std::string workFile(const std::string& suffix) const {
+        return (platform::workDir() / (task->unique_id + suffix)).string();
+    }
+
     std::vector<std::string> workFilesOf(const ConvertTask& t) const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(platform::workDir())) {
@@ -129,22 +145,20 @@ protected:
     convert::JobOptions options;
     convert::SpecialSourceOptions special;
     int probes = 0;
+    std::unique_ptr<ConvertTask> task;
+    std::unique_ptr<convert::CUtilTransformSpecial> job;  // after the task: it ends first
+    Outcome out;
 };
 
 TEST_F(SpecialSourceTest, KuxToolOutputBecomesTheSourceAndNoCropIsApplied) {
-    install("kux_ffmpeg", "kux/ffmpeg");
-    auto t = source("kux");
-    convert::CUtilTransform_Kux job(t.get(), &queue, options, special);
-    job.Start();
-    Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failure().text;
-    EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".mp4")).string());
-    EXPECT_TRUE(fs::exists(t->output_path));
-    EXPECT_EQ(job.commandText().find("crop"), std::string::npos) << job.commandText();
-    ASSERT_EQ(job.toolCommands().size(), 1u);
-    EXPECT_EQ(job.toolCommands()[0], "\"" + (program.path() / "plugin/kux/ffmpeg").string() + "\" -y -i \"" +
-                                         (dir / "src.kux").string() + "\" -c copy \"" + t->source_path +
-                                         "\"");
+    ASSERT_NO_FATAL_FAILURE(runToSuccess<convert::CUtilTransform_Kux>("kux_ffmpeg", "kux/ffmpeg", "kux"));
+    EXPECT_EQ(task->source_path, workFile(".mp4"));
+    EXPECT_TRUE(fs::exists(task->output_path));
+    EXPECT_EQ(job->commandText().find("crop"), std::string::npos) << job->commandText();
+    ASSERT_EQ(job->toolCommands().size(), 1u);
+    EXPECT_EQ(job->toolCommands()[0], "\"" + (program.path() / "plugin/kux/ffmpeg").string() + "\" -y -i \"" +
+                                          (dir / "src.kux").string() + "\" -c copy \"" + task->source_path +
+                                          "\"");
     EXPECT_EQ(probes, 1);
     EXPECT_TRUE(out.info_ready);
     // Made-up progress counts up from 0 while the tool runs; the job ends at 100.
@@ -158,39 +172,26 @@ TEST_F(SpecialSourceTest, KuxToolOutputBecomesTheSourceAndNoCropIsApplied) {
 }
 
 TEST_F(SpecialSourceTest, QlvLeavesOnlyTheTsOfTheTaskInTheWorkFolder) {
-    install("qlvconvert", "qlvconvert");
-    auto t = source("qlv");
-    convert::CUtilTransform_Qlv job(t.get(), &queue, options, special);
-    job.Start();
-    Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failure().text;
-    EXPECT_EQ(workFilesOf(*t), std::vector<std::string>{t->unique_id + ".ts"});
-    EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".ts")).string());
-    ASSERT_EQ(job.toolCommands().size(), 2u);
-    EXPECT_EQ(job.toolCommands()[1].rfind("ffmpeg -hide_banner -y -i \"", 0), 0u) << job.toolCommands()[1];
+    ASSERT_NO_FATAL_FAILURE(runToSuccess<convert::CUtilTransform_Qlv>("qlvconvert", "qlvconvert", "qlv"));
+    EXPECT_EQ(workFilesOf(*task), std::vector<std::string>{task->unique_id + ".ts"});
+    EXPECT_EQ(task->source_path, workFile(".ts"));
+    ASSERT_EQ(job->toolCommands().size(), 2u);
+    EXPECT_EQ(job->toolCommands()[1].rfind("ffmpeg -hide_banner -y -i \"", 0), 0u) << job->toolCommands()[1];
 }
 
 TEST_F(SpecialSourceTest, QsvTinyFlvFallsBackToTheMp4AndShowsItsSize) {
-    install("qsvconvert_tiny_flv", "qsvconvert");
-    auto t = source("qsv");
-    convert::CUtilTransform_Qsv job(t.get(), &queue, options, special);
-    job.Start();
-    Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failure().text;
-    const fs::path flv = platform::workDir() / (t->unique_id + ".flv");
-    EXPECT_EQ(t->source_path, flv.string() + ".mp4");
+    ASSERT_NO_FATAL_FAILURE(
+        runToSuccess<convert::CUtilTransform_Qsv>("qsvconvert_tiny_flv", "qsvconvert", "qsv"));
+    const fs::path flv = platform::workDir() / (task->unique_id + ".flv");
+    EXPECT_EQ(task->source_path, flv.string() + ".mp4");
     EXPECT_FALSE(fs::exists(flv));
-    EXPECT_EQ(t->size_text, convert::shortSizeText(static_cast<std::int64_t>(fs::file_size(t->source_path))));
+    EXPECT_EQ(task->size_text,
+              convert::shortSizeText(static_cast<std::int64_t>(fs::file_size(task->source_path))));
 }
 
 TEST_F(SpecialSourceTest, QsvLargeEnoughFlvIsKept) {
-    install("qsvconvert", "qsvconvert");
-    auto t = source("qsv");
-    convert::CUtilTransform_Qsv job(t.get(), &queue, options, special);
-    job.Start();
-    Outcome out = pump(queue);
-    ASSERT_TRUE(out.success) << job.failure().text;
-    EXPECT_EQ(t->source_path, (platform::workDir() / (t->unique_id + ".flv")).string());
+    ASSERT_NO_FATAL_FAILURE(runToSuccess<convert::CUtilTransform_Qsv>("qsvconvert", "qsvconvert", "qsv"));
+    EXPECT_EQ(task->source_path, workFile(".flv"));
 }
 
 TEST_F(SpecialSourceTest, MissingOrFailingToolGivesStartFailedAndNoConversion) {

@@ -1,5 +1,6 @@
 #include "convert/util_transform.h"
 
+#include "message_pump.h"
 #include "platform/message_target.h"
 #include "platform/window_messages.h"
 #include "test_support.h"
@@ -58,19 +59,14 @@ convert::JobOptions fastOptions() {
 // Collects messages until one of the job's final ones arrives (or the time is up).
 std::vector<Message> runToEnd(platform::MessageQueue& queue, int timeout_ms = 20000) {
     std::vector<Message> seen;
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    bool done = false;
-    while (!done && std::chrono::steady_clock::now() < until) {
-        queue.waitAndDispatch(
-            [&](const Message& m) {
-                seen.push_back(m);
-                if (idOf(m) == MainWindowId::WM_CONVERT_FAILED ||
-                    (idOf(m) == MainWindowId::WM_CONVERT_PROGRESS && percentOf(m) == 100))
-                    done = true;
-                return 0;
-            },
-            100);
-    }
+    testsupport::dispatchUntil(
+        queue,
+        [&](const Message& m) {
+            seen.push_back(m);
+            return idOf(m) == MainWindowId::WM_CONVERT_FAILED ||
+                   (idOf(m) == MainWindowId::WM_CONVERT_PROGRESS && percentOf(m) == 100);
+        },
+        timeout_ms);
     return seen;
 }
 

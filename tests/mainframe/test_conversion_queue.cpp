@@ -7,6 +7,7 @@
 #include "mainframe/convert_worker.h"
 #include "mainframe/probe_queue.h"
 #include "mainframe/task_lists.h"
+#include "message_pump.h"
 #include "platform/folders.h"
 #include "platform/window_messages.h"
 #include "test_support.h"
@@ -43,19 +44,17 @@ int joinModally(const convert::MergeRequest& request, fs::path* merged) {
     convert::MergeJoin join(request, &dialog, options);
     join.Start();
     int result = -1;
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (result < 0 && std::chrono::steady_clock::now() < until) {
-        dialog.waitAndDispatch(
-            [&](const Message& raw) {
-                const platform::MergeDialogMessage m(raw);
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
-                    result = 1;
-                if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
-                    result = 0;
-                return 0;
-            },
-            100);
-    }
+    testsupport::dispatchUntil(
+        dialog,
+        [&](const Message& raw) {
+            const platform::MergeDialogMessage m(raw);
+            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
+                result = 1;
+            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
+                result = 0;
+            return result >= 0;
+        },
+        60000);
     if (merged)
         *merged = join.mergedPath();
     return result < 0 ? 0 : result;

@@ -2,6 +2,7 @@
 
 #include "mainframe/probe_queue.h"
 #include "mainframe/target_resolution.h"
+#include "message_pump.h"
 #include "platform/window_messages.h"
 #include "test_support.h"
 
@@ -227,19 +228,17 @@ TEST(ProbeQueue, ProbesInOrderSendsInfoReadyThenMarksReady) {
     {
         mainframe::ProbeQueue queue(&window);
         queue.AddProbeBatch({tasks[0].get(), tasks[1].get(), tasks[2].get()});
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (announced.size() < 3 && std::chrono::steady_clock::now() < until) {
-            window.waitAndDispatch(
-                [&](const platform::Message& raw) {
-                    const platform::MainWindowMessage m(raw);
-                    EXPECT_EQ(m.id(), platform::MainWindowId::WM_TASK_INFO_READY);
-                    ConvertTask* task = platform::taskOf(m);
-                    EXPECT_FALSE(task->ready.load());  // the window sees the facts first
-                    announced.push_back(task);
-                    return 0;
-                },
-                100);
-        }
+        testsupport::dispatchUntil(
+            window,
+            [&](const platform::Message& raw) {
+                const platform::MainWindowMessage m(raw);
+                EXPECT_EQ(m.id(), platform::MainWindowId::WM_TASK_INFO_READY);
+                ConvertTask* task = platform::taskOf(m);
+                EXPECT_FALSE(task->ready.load());  // the window sees the facts first
+                announced.push_back(task);
+                return announced.size() >= 3;
+            },
+            20000);
         window.close();
     }
     ASSERT_EQ(announced.size(), 3u);
