@@ -18,12 +18,13 @@ std::shared_ptr<const ui::LayoutTemplate> parseEntry(const char* name) {
     return bytes ? ui::LayoutTemplate::parse(*bytes) : nullptr;
 }
 
+// The row content around `control`, or inside it when `control` is the row itself.
 CConverCtrlUI* ctrlAround(const ui::Control* control) {
     for (QWidget* w = const_cast<ui::Control*>(control); w; w = w->parentWidget()) {
         if (auto* ctrl = qobject_cast<CConverCtrlUI*>(w))
             return ctrl;
     }
-    return nullptr;
+    return control ? control->findChild<CConverCtrlUI*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 // A "ConverCtrl" in a layout that no RowFactory builds reads its content itself.

@@ -74,7 +74,8 @@ private:
     mutable std::unordered_map<const RowModel*, QPointer<ui::Control>> rows_;
 };
 
-// The row around any control inside it (a row's button, the rename edit), or null.
+// The row around any control inside it (a row's button, the rename edit) or the row
+// itself, or null.
 ui::Control* rowOfControl(const ui::Control* control);
 // The model / task of the row around `control`, or null.
 RowModel* modelOfControl(const ui::Control* control);

@@ -21,7 +21,7 @@
 #include "app/log.h"
 #include "app/settings_store.h"
 #include "app/version.h"
-#include "mainframe/gui/row_view.h"
+#include "mainframe/gui/merge_dlg.h"
 #include "mainframe/path_batch.h"
 #include "mainframe/probe_queue.h"
 #include "mainframe/row_look.h"
@@ -155,6 +155,12 @@ public:
     }
 };
 
+// Without a clip dialog there is nothing behind the clip buttons.
+void hideClipButtons(RowModel& row) {
+    row.show("layClipVideo1", false);
+    row.show("layClipVideo2", false);
+}
+
 void desktopNotification(const std::string& title, const std::string& body) {
     // Without a session bus nothing is started to find one.
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
@@ -191,6 +197,7 @@ CMainFrame::CMainFrame(const app::MainWindowContext& context, MainFrameOptions o
         last_open_folder_ = *folder;
 
     target_ = messageTarget();
+    rows_ = std::make_unique<gui::RowFactory>(this);
     selection_ = std::make_unique<TargetSelection>();
     TaskLists::Hooks list_hooks;
     list_hooks.add_probe_batch = [this](const std::vector<ConvertTask*>& tasks) {
@@ -232,7 +239,7 @@ void CMainFrame::fillDefaultHooks() {
             if (error && !support_url_.empty()) {
                 dlg.setShowSupportButton(true);
                 dlg.setSupportUrl(support_url_);
-                dlg.setUrlOpener([this](const std::string& url) { return hooks_.open(url); });
+                dlg.setUrlOpener([this](const std::string& url) { return gui::desktopActions().open(url); });
             }
             dlg.run();
         };
@@ -257,10 +264,6 @@ void CMainFrame::fillDefaultHooks() {
             return MergeWaiter(this).run(request);
         };
     }
-    if (!hooks_.open)
-        hooks_.open = [](const std::string& target) { return platform::openWithDesktop(target); };
-    if (!hooks_.show_in_folder)
-        hooks_.show_in_folder = [](const std::string& file) { return platform::showInFolder(file); };
     if (!hooks_.notify_desktop)
         hooks_.notify_desktop = desktopNotification;
     if (!hooks_.settings) {
@@ -269,7 +272,7 @@ void CMainFrame::fillDefaultHooks() {
     if (!hooks_.about) {
         hooks_.about = [this] {
             app::CAboutDlg dlg(this, context_.branding, title_, app::programVersion().text);
-            dlg.setUrlOpener([this](const std::string& url) { return hooks_.open(url); });
+            dlg.setUrlOpener([this](const std::string& url) { return gui::desktopActions().open(url); });
             dlg.run();
         };
     }
@@ -280,7 +283,7 @@ Prompts CMainFrame::prompts() {
     p.ask = [this](std::string_view key, const std::string& arg) { return hooks_.ask(key, arg); };
     p.show = [this](std::string_view key, const std::string& arg) { hooks_.show(key, arg); };
     p.run_merge = [this](const convert::MergeRequest& request) { return hooks_.run_merge(request); };
-    p.open_folder = [this](const std::string& folder) { hooks_.open(folder); };
+    p.open_folder = [](const std::string& folder) { gui::openOutputFolder(folder); };
     p.log = [](const std::string& line) { app::fileLogRaw(line); };
     return p;
 }
@@ -305,9 +308,7 @@ ui::List* CMainFrame::list(ConvertMode mode) const {
 }
 
 ui::Control* CMainFrame::rowControl(const ConvertTask* task) const {
-    const RowModel* row = task ? TaskLists::rowOf(task) : nullptr;
-    auto it = row ? row_controls_.find(row) : row_controls_.end();
-    return it == row_controls_.end() ? nullptr : it->second;
+    return task && rows_ ? rows_->rowOf(TaskLists::rowOf(task)) : nullptr;
 }
 
 std::string CMainFrame::failureText(const ConvertTask* task) const {
@@ -355,44 +356,30 @@ void CMainFrame::addRows(const std::vector<ConvertTask*>& tasks) {
     ui::List* target = list(mode());
     for (ConvertTask* task : tasks) {
         RowModel* row = TaskLists::rowOf(task);
-        ui::Control* control = target ? makeRowControl(this, *row) : nullptr;
-        if (!control)
-            continue;
-        target->add(control);
-        row_controls_[row] = control;
-        showRow(control, *row);
+        if (!hooks_.clip)
+            hideClipButtons(*row);
+        // A row whose markup cannot be built is left out (its task has no row).
+        if (ui::Control* control = target ? rows_->makeRow(*row) : nullptr)
+            target->add(control);
     }
     showEmptyFrame();
 }
 
 void CMainFrame::refreshRow(const ConvertTask* task) {
-    RowModel* row = task ? TaskLists::rowOf(task) : nullptr;
-    if (ui::Control* control = rowControl(task))
-        showRow(control, *row);
-}
-
-void CMainFrame::showRow(ui::Control* control, RowModel& row) {
-    refreshRowControl(control, row);
-    if (!hooks_.clip) {
-        for (const char* name : {"layClipVideo1", "layClipVideo2"})
-            if (ui::Control* c = control->find(name))
-                c->setShown(false);
+    if (RowModel* row = task ? TaskLists::rowOf(task) : nullptr) {
+        if (!hooks_.clip)
+            hideClipButtons(*row);
+        rows_->refresh(row);
     }
 }
 
 void CMainFrame::refreshRows(ConvertMode mode) {
-    ui::List* target = list(mode);
-    int index = 0;
-    for (RowModel* row : lists_->rows(mode)) {
-        auto it = row_controls_.find(row);
-        if (it == row_controls_.end())
-            continue;
-        showRow(it->second, *row);
-        // The merge order may have changed.
-        if (target && target->indexOf(it->second) != index)
-            target->setItemIndex(it->second, index);
-        ++index;
-    }
+    const std::vector<RowModel*> rows = lists_->rows(mode);
+    for (RowModel* row : rows)
+        refreshRow(row->task());
+    // The merge order may have changed.
+    if (ui::List* target = list(mode))
+        gui::syncRowOrder(*target, rows, *rows_);
 }
 
 void CMainFrame::refreshAllRows() {
@@ -402,19 +389,17 @@ void CMainFrame::refreshAllRows() {
 
 // Row controls whose model the lists no longer hold (removed, cleared).
 void CMainFrame::removeRowControls() {
-    std::set<const RowModel*> alive;
-    for (ConvertMode mode : kModes)
-        for (RowModel* row : lists_->rows(mode))
-            alive.insert(row);
-    for (auto it = row_controls_.begin(); it != row_controls_.end();) {
-        if (alive.count(it->first)) {
-            ++it;
+    for (ConvertMode mode : kModes) {
+        ui::List* target = list(mode);
+        if (!target)
             continue;
+        const std::vector<RowModel*> rows = lists_->rows(mode);
+        const std::set<const RowModel*> alive(rows.begin(), rows.end());
+        for (int i = target->count() - 1; i >= 0; --i) {
+            ui::Control* control = target->itemAt(i);
+            if (!alive.count(gui::modelOfControl(control)))
+                target->remove(control);
         }
-        for (ConvertMode mode : kModes)
-            if (ui::List* l = list(mode); l && l->remove(it->second))
-                break;
-        it = row_controls_.erase(it);
     }
     showEmptyFrame();
 }
@@ -470,11 +455,7 @@ void CMainFrame::notify(ui::Notify& n) {
                 setMode(kModes[i]);
         }
     } else if (n.type == "killfocus" && name == "edit_new_video_name") {
-        if (RowModel* row = rowModelOf(n.sender)) {
-            row->setText("edit_new_video_name", n.sender->text());
-            commitRename(*row);
-            refreshRow(row->task());
-        }
+        gui::commitRenameEdit(n.sender);
     } else if (n.type == "return" && name == "edit_new_video_name") {
         setFocus();  // commits through "killfocus"
     }
@@ -531,22 +512,16 @@ void CMainFrame::onClick(ui::Notify& n) {
 }
 
 void CMainFrame::onRowClick(const std::string& name, ui::Control* sender) {
-    RowModel* row = rowModelOf(sender);
+    RowModel* row = gui::modelOfControl(sender);
     if (!row)
         return;
     ConvertTask* task = row->task();
     if (name == "btn_video_rename") {
-        toggleRename(*row);
-        refreshRow(task);
-        if (ui::Control* edit = rowControl(task) ? rowControl(task)->find("edit_new_video_name") : nullptr;
-            edit && row->enabled("edit_new_video_name"))
-            edit->setFocus();
+        gui::toggleRenameEdit(sender);
     } else if (name == "btn_open_video_folder") {
         openFolderOf(task);
     } else if (name == "btn_play_video") {
-        std::error_code ec;
-        if (!task->output_path.empty() && fs::exists(task->output_path, ec))
-            hooks_.open(task->output_path);
+        gui::playResult(*task);
     } else if (name == "btn_del_video") {
         if (controller_->removeTask(task))
             removeRowControls();
@@ -628,17 +603,12 @@ void CMainFrame::showOutputFolder(const std::string& folder) {
 }
 
 void CMainFrame::openFolderOf(const ConvertTask* task) {
-    std::error_code ec;
-    if (task && !task->output_path.empty() && fs::exists(task->output_path, ec)) {
-        hooks_.show_in_folder(task->output_path);
-        return;
-    }
-    hooks_.open(lists_->prepareOutputFolder());
+    gui::openResultFolder(task, lists_->prepareOutputFolder());
 }
 
 void CMainFrame::openSupport() {
     if (!support_url_.empty())
-        hooks_.open(support_url_);
+        gui::desktopActions().open(support_url_);
 }
 
 void CMainFrame::popupMenu(const std::string& layout, const char* anchor_name, bool below) {
@@ -741,7 +711,7 @@ void CMainFrame::updateTitle() {
 void CMainFrame::removeSelectedRow() {
     ui::List* target = list(mode());
     ui::Control* selected = target ? target->itemAt(target->currentSelection()) : nullptr;
-    RowModel* row = selected ? rowModelOf(selected) : nullptr;
+    RowModel* row = selected ? gui::modelOfControl(selected) : nullptr;
     // A converting row is stopped first, with its own button.
     if (!row || row->converting())
         return;
@@ -803,9 +773,11 @@ void CMainFrame::shutdown() {
         fs::remove(dir, ec);
     }
     controller_.reset();
-    for (auto& [row, control] : row_controls_)
-        control->setUserTag(0);
-    row_controls_.clear();
+    // The rows show models of the lists: they go first.
+    for (ConvertMode mode : kModes) {
+        if (ui::List* l = list(mode))
+            l->removeAll();
+    }
     worker_.reset();
     lists_.reset();
 }

@@ -3,7 +3,8 @@
 // the target menus, the output folder bar and the start button to the engine
 // (TaskLists, TargetSelection, ConversionController, ConvertWorker, ProbeQueue) and
 // dispatches every notification and message to it. Dialogs and desktop actions go
-// through MainFrameHooks, so tests answer them.
+// through MainFrameHooks, so tests answer them; files, folders and addresses open
+// through gui::desktopActions().
 
 #include <QPointer>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "app/gui/startup.h"
 #include "convert/merge_join.h"
 #include "mainframe/conversion_controller.h"
+#include "mainframe/gui/conver_ctrl.h"
 #include "mainframe/queue_run.h"
 
 namespace ui {
@@ -39,9 +41,6 @@ struct MainFrameHooks {
     std::function<std::string(const std::string& start)> choose_folder;
     // The merge dialog, modal: 1 when the join succeeded.
     std::function<int(const convert::MergeRequest& request)> run_merge;
-    // Opens a file, folder or address with the desktop; shows a file in its folder.
-    std::function<bool(const std::string& target)> open;
-    std::function<bool(const std::string& file)> show_in_folder;
     // A desktop notification (nothing when no notification service runs).
     std::function<void(const std::string& title, const std::string& body)> notify_desktop;
     // The clip dialog for a task, modal; true when the user confirmed (the task then
@@ -101,7 +100,6 @@ private:
     void showEmptyFrame();
     void addRows(const std::vector<convert::ConvertTask*>& tasks);
     void refreshRow(const convert::ConvertTask* task);
-    void showRow(ui::Control* control, RowModel& row);
     void showClip(RowModel& row);
     void refreshRows(convert::ConvertMode mode);
     void refreshAllRows();
@@ -133,7 +131,7 @@ private:
     std::unique_ptr<ConvertWorker> worker_;
     std::unique_ptr<ConversionController> controller_;
     std::unique_ptr<ui::Menu> menu_;
-    std::map<const RowModel*, ui::Control*> row_controls_;
+    std::unique_ptr<gui::RowFactory> rows_;
     std::map<const convert::ConvertTask*, std::string> failures_;
     QueueRun run_;
     std::string title_;

@@ -14,7 +14,6 @@
 #include "app/language.h"
 #include "app/settings_store.h"
 #include "mainframe/gui/main_frame.h"
-#include "mainframe/gui/row_view.h"
 #include "platform/folders.h"
 #include "qt_env.h"
 #include "test_support.h"
@@ -40,6 +39,7 @@ protected:
     std::vector<std::string> asked_, shown_, opened_, notified_;
     std::vector<std::string> dialog_files_;
     bool answer_ = true;
+    mainframe::gui::DesktopActions saved_actions_;
 
     void SetUp() override {
         app::setCurrentLanguage(app::LanguageId::English);
@@ -55,15 +55,16 @@ protected:
         };
         hooks.open_files = [this](const std::string&, const std::string&) { return dialog_files_; };
         hooks.choose_folder = [this](const std::string&) { return (dir_ / "out").string(); };
-        hooks.open = [this](const std::string& target) {
-            opened_.push_back(target);
-            return true;
-        };
-        hooks.show_in_folder = hooks.open;
         hooks.notify_desktop = [this](const std::string& title, const std::string& body) {
             notified_.push_back(title + "|" + body);
         };
         hooks.clip = [](ConvertTask&) { return false; };
+        saved_actions_ = mainframe::gui::desktopActions();
+        auto opener = [this](const std::string& target) {
+            opened_.push_back(target);
+            return true;
+        };
+        mainframe::gui::desktopActions() = {opener, opener};
         mainframe::MainFrameOptions options;
         options.jobs.success_delay_ms = 0;
         options.jobs.poll_interval_ms = 100;
@@ -78,6 +79,7 @@ protected:
     void TearDown() override {
         frame_.reset();
         ui::skin().close();
+        mainframe::gui::desktopActions() = saved_actions_;
     }
 
     ui::Control* find(const std::string& name) const { return frame_->find(name); }
