@@ -129,32 +129,6 @@ std::string qtFilter(ConvertMode mode) {
            filter.description + " (" + patterns + ")";
 }
 
-// The join of a merge, run modally until ffmpeg has finished, with a small window
-// that says so. Stands in for the merge dialog.
-class MergeWaiter : public ui::Window {
-public:
-    explicit MergeWaiter(QWidget* owner) : ui::Window(owner) {}
-    int run(const convert::MergeRequest& request) {
-        createFromXml(R"(<Window size="320,90" caption="0,0,0,90"><VerticalLayout bkcolor="#FFFFFFFF"
-            borderround="10" inset="20,0,20,0"><Label name="mergeText" align="center"/></VerticalLayout></Window>)");
-        if (ui::Control* text = find("mergeText"))
-            text->setText(app::getText("BtnMergeTxt") + " …");
-        convert::MergeOptions options;
-        if (const std::string name = app::getText("MergeFileName"); !name.empty())
-            options.merge_file_name = name;
-        convert::MergeJoin join(request, messageTarget().get(), options);
-        join.Start();
-        return showModal(0);
-    }
-    platform::LParam onCustomMessage(std::uint32_t id, platform::WParam, platform::LParam) override {
-        if (id == raw(platform::MergeDialogId::WM_MERGE_JOIN_DONE))
-            close(1);
-        if (id == raw(platform::MergeDialogId::WM_MERGE_JOIN_FAILED))
-            close(0);
-        return 0;
-    }
-};
-
 // Without a clip dialog there is nothing behind the clip buttons.
 void hideClipButtons(RowModel& row) {
     row.show("layClipVideo1", false);
@@ -224,6 +198,8 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::fillDefaultHooks() {
     if (!hooks_.ask) {
         hooks_.ask = [this](std::string_view key, const std::string& arg) {
+            if (key == "TransformSuccess")
+                return gui::askOpenOutputFolder(this);
             const std::string text = fill(app::getText(key, "Message"), {arg});
             const std::string title = app::getText(key == "RemoveVideo" ? "Error" : "Title", "Message");
             return app::messageBox(this, text, title, app::kMessageYesNo | app::kMessageInformation) ==
@@ -261,7 +237,17 @@ void CMainFrame::fillDefaultHooks() {
     }
     if (!hooks_.run_merge) {
         hooks_.run_merge = [this](const convert::MergeRequest& request) {
-            return MergeWaiter(this).run(request);
+            convert::MergeOptions merge = gui::mergeOptions();
+            merge.success_delay_ms = options_.jobs.success_delay_ms;
+            merge.poll_interval_ms = options_.jobs.poll_interval_ms;
+            merge.log = options_.jobs.log;
+            gui::CMergeDlg dlg(this, request, merge);
+            merge_dlg_ = &dlg;
+            const int result = dlg.run();
+            merge_dlg_ = nullptr;
+            if (dlg.joinFailed())
+                hooks_.show("MergeError", {});
+            return result;
         };
     }
     if (!hooks_.notify_desktop)
@@ -746,6 +732,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A close that does not come through the window's own button (the desktop, a later
+    // start's "close") may arrive while the merge dialog runs: it stops the join.
+    if (merge_dlg_)
+        merge_dlg_->QWidget::close();
     MyBaseWindow::closeEvent(event);
 }
 
@@ -754,6 +744,8 @@ void CMainFrame::shutdown() {
         return;
     shut_down_ = true;
     menu_.reset();
+    if (merge_dlg_)
+        merge_dlg_->QWidget::close();
     // The probe may wait in send(): from now on it is answered at once.
     detachMessages();
     std::vector<ConvertTask*> busy;

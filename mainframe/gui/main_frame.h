@@ -29,6 +29,9 @@ class Menu;
 namespace mainframe {
 
 class ProbeQueue;
+namespace gui {
+class CMergeDlg;
+}
 
 struct MainFrameHooks {
     // A Yes/No question by "Message" key, `arg` filling its "%s"; true for Yes.
@@ -39,7 +42,8 @@ struct MainFrameHooks {
     std::function<std::vector<std::string>(const std::string& filter, const std::string& folder)> open_files;
     // The folder dialog; empty when cancelled.
     std::function<std::string(const std::string& start)> choose_folder;
-    // The merge dialog, modal: 1 when the join succeeded.
+    // The merge dialog, modal: 1 when the join succeeded (default: gui::CMergeDlg, and
+    // "MergeError" when the join failed rather than being stopped).
     std::function<int(const convert::MergeRequest& request)> run_merge;
     // A desktop notification (nothing when no notification service runs).
     std::function<void(const std::string& title, const std::string& body)> notify_desktop;
@@ -131,6 +135,7 @@ private:
     std::unique_ptr<ConvertWorker> worker_;
     std::unique_ptr<ConversionController> controller_;
     std::unique_ptr<ui::Menu> menu_;
+    QPointer<gui::CMergeDlg> merge_dlg_;  // while the merge dialog runs
     std::unique_ptr<gui::RowFactory> rows_;
     std::map<const convert::ConvertTask*, std::string> failures_;
     QueueRun run_;

@@ -5,29 +5,33 @@
 #include "mainframe/gui/conver_ctrl.h"
 #include "platform/window_messages.h"
 
+#include <filesystem>
 #include <span>
 
 namespace mainframe::gui {
 
-namespace {
-convert::MergeOptions languageOptions() {
+convert::MergeOptions mergeOptions() {
     convert::MergeOptions options;
     if (std::string name = app::getText("MergeFileName"); !name.empty())
         options.merge_file_name = name;
     return options;
 }
-}  // namespace
 
 CMergeDlg::CMergeDlg(QWidget* owner, const convert::MergeRequest& request, convert::MergeOptions options)
     : app::MyBaseWindow(owner, "dlg_merge"), request_(request), options_(std::move(options)) {}
 
 CMergeDlg::CMergeDlg(QWidget* owner, const convert::MergeRequest& request)
-    : CMergeDlg(owner, request, languageOptions()) {}
+    : CMergeDlg(owner, request, mergeOptions()) {}
 
 CMergeDlg::~CMergeDlg() {
     // The engine posts to this window: it must be stopped before the window goes.
-    if (join_)
-        join_->Stop();
+    if (!join_)
+        return;
+    join_->Stop();
+    if (merge_result_ != 1) {
+        std::error_code ec;
+        std::filesystem::remove(join_->mergedPath(), ec);
+    }
 }
 
 int CMergeDlg::run() {
@@ -77,6 +81,7 @@ platform::LParam CMergeDlg::onCustomMessage(std::uint32_t id, platform::WParam w
             break;
         case platform::MergeDialogId::WM_MERGE_JOIN_FAILED:
             merge_result_ = 0;
+            join_failed_ = true;
             close(0);
             break;
         default:

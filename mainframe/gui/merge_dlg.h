@@ -2,7 +2,8 @@
 // CMergeDlg: the modal dialog that joins the prepared parts of a merge with
 // convert::MergeJoin and shows its progress ("progressMerge"). "btnStop" stops the
 // join at once, "btnClose" (or closing the window) closes and stops it; result() is
-// 1 only when the join succeeded.
+// 1 only when the join succeeded. A join that did not succeed leaves no merged file
+// behind: a cut-off file would look like a result.
 
 #include <memory>
 
@@ -10,6 +11,9 @@
 #include "convert/merge_join.h"
 
 namespace mainframe::gui {
+
+// The merge options of the language ("MergeFileName").
+convert::MergeOptions mergeOptions();
 
 class CMergeDlg : public app::MyBaseWindow {
     Q_OBJECT
@@ -23,6 +27,8 @@ public:
     // when the skin has no "dlg_merge.xml").
     int run();
     int mergeResult() const { return merge_result_; }
+    // True when the join itself failed (not stopped or closed by the user).
+    bool joinFailed() const { return join_failed_; }
     const convert::MergeJoin* join() const { return join_.get(); }
 
 protected:
@@ -37,6 +43,7 @@ private:
     convert::MergeOptions options_;
     std::unique_ptr<convert::MergeJoin> join_;
     int merge_result_ = 0;
+    bool join_failed_ = false;
 };
 
 // The merge of the main window: runs CMergeDlg for `request`; 1 on success.

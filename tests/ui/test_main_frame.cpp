@@ -142,7 +142,8 @@ protected:
 };
 
 TEST_F(MainFrameTest, EveryModeConvertsDialogAndDroppedFilesAndABrokenFileFails) {
-    const fs::path a = clip("a.mp4"), b = clip("b.mkv"), sound = clip("tone.flac", 1, false);
+    const fs::path a = clip("a.mp4"), b = clip("b.mkv"), d = clip("d.mov"),
+                   sound = clip("tone.flac", 1, false);
     const fs::path broken = dir_ / "broken.mp4";
     testsupport::writeFile(broken, "this is no video");
     EXPECT_EQ(find("edit_output_path")->text(), (dir_ / "out").string() + "/");
@@ -159,7 +160,7 @@ TEST_F(MainFrameTest, EveryModeConvertsDialogAndDroppedFilesAndABrokenFileFails)
         {"optConverAudio", ConvertMode::Audio, {a}, {b}, "Extract"},
         {"optConverGif", ConvertMode::Gif, {a}, {}, "Convert"},
         {"optConverCompress", ConvertMode::Compress, {b}, {a}, "Convert"},
-        {"optConverMerge", ConvertMode::Merge, {a}, {b}, "Merge"},
+        {"optConverMerge", ConvertMode::Merge, {a, d}, {b}, "Merge"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option);
@@ -196,13 +197,18 @@ TEST_F(MainFrameTest, EveryModeConvertsDialogAndDroppedFilesAndABrokenFileFails)
         }
         EXPECT_EQ(frame_->controller().checkConsistency(), "");
     }
-    // The merge joins its parts once both are done, then offers the folder.
+    // The merge dialog joins the three parts once all are done, then offers the folder.
     ASSERT_TRUE(waitFor([&] { return !opened_.empty(); }));
     EXPECT_EQ(asked_.back(), "TransformSuccess");
-    bool merged = false;
+    EXPECT_EQ(opened_.back(), (dir_ / "out").string() + "/");
+    std::vector<fs::path> merged;
     for (const auto& entry : fs::directory_iterator(dir_ / "out"))
-        merged = merged || entry.path().filename().string().starts_with("Merged");
-    EXPECT_TRUE(merged);
+        if (entry.path().filename().string().starts_with("Merged"))
+            merged.push_back(entry.path());
+    ASSERT_EQ(merged.size(), 1u);
+    auto length = testsupport::runTool({"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+                                        "default=nw=1:nk=1", merged[0].string()});
+    EXPECT_NEAR(std::atof(length.output.c_str()), 3.0, 0.4);
     EXPECT_FALSE(notified_.empty());
     EXPECT_EQ(notified_.front(), "Conversion finished|1 succeeded, 1 failed.");
     EXPECT_EQ(frame_->windowTitle(), "Converter");

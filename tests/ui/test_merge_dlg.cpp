@@ -70,24 +70,29 @@ TEST_F(MergeDialog, JoinsThreePartsInOrderAndReportsSuccess) {
     EXPECT_NEAR(std::atof(probe.output.c_str()), 3.0, 0.3);
 }
 
-TEST_F(MergeDialog, StopEndsTheJoinAtOnceWithoutSuccess) {
+TEST_F(MergeDialog, StopEndsTheJoinAtOnceWithoutSuccessAndLeavesNoMergedFile) {
     const convert::MergeRequest request = parts(3, 40);
-    mainframe::gui::CMergeDlg dlg(nullptr, request, fast());
+    auto dlg = std::make_unique<mainframe::gui::CMergeDlg>(nullptr, request, fast());
     QTimer poll;
     poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, &dlg, [&] {
-        if (dlg.find("progressMerge")->value() > 0) {
+    QObject::connect(&poll, &QTimer::timeout, dlg.get(), [&] {
+        if (dlg->find("progressMerge")->value() > 0) {
             poll.stop();
-            QTest::mouseClick(dlg.find("btnStop"), Qt::LeftButton);
+            QTest::mouseClick(dlg->find("btnStop"), Qt::LeftButton);
         }
     });
     poll.start();
-    QTimer::singleShot(120000, &dlg, [&] { dlg.QWidget::close(); });
-    EXPECT_EQ(dlg.run(), 0);
-    EXPECT_EQ(dlg.mergeResult(), 0);
-    const int seen = dlg.find("progressMerge")->value();
+    QTimer::singleShot(120000, dlg.get(), [&] { dlg->QWidget::close(); });
+    EXPECT_EQ(dlg->run(), 0);
+    EXPECT_EQ(dlg->mergeResult(), 0);
+    EXPECT_FALSE(dlg->joinFailed());
+    const int seen = dlg->find("progressMerge")->value();
     EXPECT_GT(seen, 0);
     EXPECT_LT(seen, 100);
+    // The cut-off merged file goes with the dialog.
+    const fs::path merged = dlg->join()->mergedPath();
+    dlg.reset();
+    EXPECT_FALSE(fs::exists(merged));
 }
 
 TEST_F(MergeDialog, AJoinThatCannotRunClosesWithoutSuccess) {
@@ -96,6 +101,7 @@ TEST_F(MergeDialog, AJoinThatCannotRunClosesWithoutSuccess) {
     mainframe::gui::CMergeDlg dlg(nullptr, request, fast());
     QTimer::singleShot(60000, &dlg, [&] { dlg.QWidget::close(); });
     EXPECT_EQ(dlg.run(), 0);
+    EXPECT_TRUE(dlg.joinFailed());
     EXPECT_FALSE(fs::exists(dlg.join()->mergedPath()));
 }
 
