@@ -21,6 +21,7 @@
 #include "app/log.h"
 #include "app/settings_store.h"
 #include "app/version.h"
+#include "mainframe/clip_result.h"
 #include "mainframe/gui/merge_dlg.h"
 #include "mainframe/path_batch.h"
 #include "mainframe/probe_queue.h"
@@ -30,6 +31,7 @@
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/window_messages.h"
+#include "player/gui/clip_dialog.h"
 #include "ui/controls.h"
 #include "ui/menu.h"
 
@@ -127,12 +129,6 @@ std::string qtFilter(ConvertMode mode) {
     }
     return app::getText(mode == ConvertMode::Audio2 ? "FilterAudio" : "FilterVideo") + " " +
            filter.description + " (" + patterns + ")";
-}
-
-// Without a clip dialog there is nothing behind the clip buttons.
-void hideClipButtons(RowModel& row) {
-    row.show("layClipVideo1", false);
-    row.show("layClipVideo2", false);
 }
 
 void desktopNotification(const std::string& title, const std::string& body) {
@@ -233,6 +229,11 @@ void CMainFrame::fillDefaultHooks() {
         hooks_.choose_folder = [this](const std::string& start) {
             return QFileDialog::getExistingDirectory(this, QString(), QString::fromStdString(start))
                 .toStdString();
+        };
+    }
+    if (!hooks_.clip) {
+        hooks_.clip = [this](const player::ClipSource& source, player::ClipSettings& settings) {
+            return player::gui::runClipDialog(this, source, settings);
         };
     }
     if (!hooks_.run_merge) {
@@ -342,8 +343,6 @@ void CMainFrame::addRows(const std::vector<ConvertTask*>& tasks) {
     ui::List* target = list(mode());
     for (ConvertTask* task : tasks) {
         RowModel* row = TaskLists::rowOf(task);
-        if (!hooks_.clip)
-            hideClipButtons(*row);
         // A row whose markup cannot be built is left out (its task has no row).
         if (ui::Control* control = target ? rows_->makeRow(*row) : nullptr)
             target->add(control);
@@ -352,11 +351,8 @@ void CMainFrame::addRows(const std::vector<ConvertTask*>& tasks) {
 }
 
 void CMainFrame::refreshRow(const ConvertTask* task) {
-    if (RowModel* row = task ? TaskLists::rowOf(task) : nullptr) {
-        if (!hooks_.clip)
-            hideClipButtons(*row);
+    if (RowModel* row = task ? TaskLists::rowOf(task) : nullptr)
         rows_->refresh(row);
-    }
 }
 
 void CMainFrame::refreshRows(ConvertMode mode) {
@@ -528,33 +524,23 @@ void CMainFrame::onRowClick(const std::string& name, ui::Control* sender) {
         else
             hooks_.show("ConvertFailedReason", failureText(task));
     } else if (name == "btn_clip_video") {
-        if (hooks_.clip && hooks_.clip(*task)) {
-            showClip(*row);
-            refreshRow(task);
-        }
+        openClipDialog(*row);
     } else if (name == "btn_up_video" || name == "btn_down_video") {
         if (name == "btn_up_video" ? lists_->moveUp(task) : lists_->moveDown(task))
             refreshRows(ConvertMode::Merge);
     }
 }
 
-// The clip the dialog chose, in the row's target duration.
-void CMainFrame::showClip(RowModel& row) {
-    ConvertTask& task = *row.task();
-    task.crop_width += task.crop_width % 2;
-    task.crop_height += task.crop_height % 2;
-    auto hms = [](int s) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
-        return std::string(buf);
-    };
-    const int length = task.clip_end - task.clip_start;
-    const bool clipped = length != task.duration;
-    row.show("layNewDuration1", !clipped);
-    row.show("layNewDuration2", clipped);
-    row.setText("video_duration_new", hms(length));
-    if (clipped)
-        row.setText("video_duration_new2", hms(task.clip_start) + " - " + hms(task.clip_end));
+// The row's one way into the clip dialog. The button shows only for idle rows of
+// ordinary, unrotated sources outside mode Compress (row_look).
+void CMainFrame::openClipDialog(RowModel& row) {
+    if (!row.visible("layClipVideo1"))
+        return;
+    player::ClipSettings settings = clipSettingsOf(*row.task());
+    if (!hooks_.clip(clipSourceOf(*row.task()), settings))
+        return;
+    applyClipResult(row, settings);
+    refreshRow(row.task());
 }
 
 void CMainFrame::stopping(const std::function<void()>& command) {

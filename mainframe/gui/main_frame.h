@@ -20,6 +20,7 @@
 #include "mainframe/conversion_controller.h"
 #include "mainframe/gui/conver_ctrl.h"
 #include "mainframe/queue_run.h"
+#include "player/clip_settings.h"
 
 namespace ui {
 class List;
@@ -47,9 +48,9 @@ struct MainFrameHooks {
     std::function<int(const convert::MergeRequest& request)> run_merge;
     // A desktop notification (nothing when no notification service runs).
     std::function<void(const std::string& title, const std::string& body)> notify_desktop;
-    // The clip dialog for a task, modal; true when the user confirmed (the task then
-    // holds the new clip, crop, speed and volume). Without it no clip button shows.
-    std::function<bool(convert::ConvertTask& task)> clip;
+    // The clip dialog (default player::gui::runClipDialog), modal; true when the user
+    // confirmed, `settings` then holding the chosen clip, crop, speed and volume.
+    std::function<bool(const player::ClipSource& source, player::ClipSettings& settings)> clip;
     // The settings and about dialogs, modal.
     std::function<void()> settings;
     std::function<void()> about;
@@ -104,7 +105,7 @@ private:
     void showEmptyFrame();
     void addRows(const std::vector<convert::ConvertTask*>& tasks);
     void refreshRow(const convert::ConvertTask* task);
-    void showClip(RowModel& row);
+    void openClipDialog(RowModel& row);
     void refreshRows(convert::ConvertMode mode);
     void refreshAllRows();
     void refreshButtons();

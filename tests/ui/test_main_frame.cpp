@@ -15,6 +15,7 @@
 #include "app/settings_store.h"
 #include "mainframe/gui/main_frame.h"
 #include "platform/folders.h"
+#include "player/clip_settings.h"
 #include "qt_env.h"
 #include "test_support.h"
 #include "ui/controls.h"
@@ -40,6 +41,8 @@ protected:
     std::vector<std::string> dialog_files_;
     bool answer_ = true;
     mainframe::gui::DesktopActions saved_actions_;
+    std::vector<std::string> clipped_;                 // sources the clip dialog was opened for
+    std::optional<player::ClipSettings> clip_answer_;  // what it confirms; none: Close
 
     void SetUp() override {
         app::setCurrentLanguage(app::LanguageId::English);
@@ -58,7 +61,13 @@ protected:
         hooks.notify_desktop = [this](const std::string& title, const std::string& body) {
             notified_.push_back(title + "|" + body);
         };
-        hooks.clip = [](ConvertTask&) { return false; };
+        hooks.clip = [this](const player::ClipSource& source, player::ClipSettings& settings) {
+            clipped_.push_back(source.path);
+            if (!clip_answer_)
+                return false;
+            settings = *clip_answer_;
+            return true;
+        };
         saved_actions_ = mainframe::gui::desktopActions();
         auto opener = [this](const std::string& target) {
             opened_.push_back(target);
@@ -331,6 +340,37 @@ TEST_F(MainFrameTest, KeysCaptionAndEmptyList) {
     EXPECT_EQ(frame_->list(ConvertMode::Video)->count(), 0);
     EXPECT_TRUE(find("empty_frame")->isVisibleTo(frame_.get()));
     EXPECT_EQ(frame_->controller().checkConsistency(), "");
+}
+
+TEST_F(MainFrameTest, TheClipDialogsChoiceReachesTheRowAndTheOutput) {
+    const fs::path source = clip("long.mp4", 4);
+    dialog_files_ = {source.string()};
+    click("btn_addfile01");
+    ConvertTask* task = tasks(ConvertMode::Video).at(0);
+    ASSERT_TRUE(waitFor([&] { return task->ready.load(); }));
+    // Closed without OK: nothing changes.
+    click("btn_clip_video", rowOf(task));
+    EXPECT_EQ(clipped_, std::vector<std::string>{source.string()});
+    EXPECT_TRUE(shownInRow(task, "layNewDuration1"));
+    player::ClipSettings chosen;
+    chosen.clip_start = 1;
+    chosen.clip_end = 3;
+    chosen.crop_width = 81;  // odd: raised to even
+    chosen.crop_height = 60;
+    clip_answer_ = chosen;
+    click("btn_clip_video", rowOf(task));
+    EXPECT_EQ(task->clip_start, 1);
+    EXPECT_EQ(task->crop_width, 82);
+    EXPECT_TRUE(shownInRow(task, "layNewDuration2"));
+    EXPECT_EQ(rowOf(task)->find("video_duration_new2")->text(), "00:00:01 - 00:00:03");
+    click("btn_transform");
+    ASSERT_TRUE(waitFor([&] { return allSettled(ConvertMode::Video); }));
+    ASSERT_EQ(task->state.load(), TaskState::Done);
+    auto probe =
+        testsupport::runTool({"ffprobe", "-v", "error", "-show_entries", "format=duration:stream=width",
+                              "-of", "default=nw=1:nk=1", task->output_path});
+    EXPECT_EQ(std::atoi(probe.output.c_str()), 82);
+    EXPECT_NEAR(std::atof(probe.output.substr(probe.output.find('\n') + 1).c_str()), 2.0, 0.2);
 }
 
 TEST_F(MainFrameTest, ClipButtonsNeverOnRotatedVideosNorInModeCompress) {
