@@ -74,6 +74,7 @@ struct ConvertTask : MediaInfo {
     std::string name;                  // file name without its last extension
     std::string output_name;           // output base name, no folder or extension
     std::string source_path;           // the file handed to "-i"
+    std::string added_path;            // the file as the user added it (source_path may change)
     std::string output_path;           // full output path, set by the job's Start
     std::string output_folder;         // ends in '/'; output_path = output_folder + name + "." + ext
     std::string source_ext;            // lower case, no dot

@@ -94,8 +94,11 @@ bool ProbeMedia(ConvertTask& task) {
     task.bit_rate = ctx->bit_rate;
     if (ctx->duration != AV_NOPTS_VALUE) {
         task.duration = static_cast<std::int32_t>(ctx->duration / 1000000);
-        task.clip_start = 0;
-        task.clip_end = task.duration;
+        // A clip already chosen (a list restored after a restart) stays.
+        if (task.clip_end <= 0 || task.clip_end > task.duration) {
+            task.clip_start = 0;
+            task.clip_end = task.duration;
+        }
         std::int64_t d = ctx->duration;
         long long rounded = (d <= INT64_MAX - 5000 ? d + 5000 : d) / 1000000;
         task.cover_seek = rounded >= 6 ? 5 : 0;
@@ -137,8 +140,12 @@ bool ProbeMedia(ConvertTask& task) {
             task.width = par->width;
             task.height = par->height;
         }
-        task.crop_width = task.width;
-        task.crop_height = task.height;
+        if (task.crop_width <= 0 || task.crop_x + task.crop_width > task.width || task.crop_height <= 0 ||
+            task.crop_y + task.crop_height > task.height) {
+            task.crop_x = task.crop_y = 0;
+            task.crop_width = task.width;
+            task.crop_height = task.height;
+        }
         task.source_resolution = std::to_string(task.width) + "x" + std::to_string(task.height);
     }
     if (special)

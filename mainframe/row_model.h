@@ -55,6 +55,11 @@ public:
     bool converting() const { return !look_.idle; }
     bool finished() const { return look_.state == convert::TaskState::Done; }
 
+    // The file the running job writes, noted by the window when the job's first
+    // message arrives (so it is read after the job set it); the state file keeps it
+    // so that a crash leaves no partial output behind.
+    std::string job_output;
+
 private:
     convert::ConvertTask* task_;
     std::map<std::string, RowPart, std::less<>> parts_;

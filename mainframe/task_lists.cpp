@@ -77,17 +77,22 @@ std::vector<RowModel*> TaskLists::rows(ConvertMode mode) const {
     return out;
 }
 
-std::vector<ConvertTask*> TaskLists::AddPaths(const std::vector<std::string>& paths) {
+std::vector<ConvertTask*> TaskLists::AddPaths(const std::vector<std::string>& paths, const Prepare& prepare) {
     std::vector<ConvertTask*> added;
     const bool refuse_special = !convert::modeInfo(mode_).takes_special_sources;
-    for (const std::string& path : paths) {
-        auto task = std::make_unique<ConvertTask>(path, mode_, selection_.compressLevel());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        auto task = std::make_unique<ConvertTask>(paths[i], mode_, selection_.compressLevel());
         if (refuse_special && task->source_kind != 0)
             continue;  // nobody else has seen it: freed here
         // New tasks take the mode's current preset, which their rows show.
         task->preset_index = selection_.preset(mode_);
+        const std::optional<convert::TargetChoice> target = prepare ? prepare(i, *task) : std::nullopt;
         auto row = std::make_unique<RowModel>(task.get());
         selection_.fillNewRow(*row, mode_);
+        if (target) {
+            row->target = *target;
+            selection_.renderTarget(*row, false);
+        }
         applyRowLook(*row, true, mode_);
         task->row = row.get();
         list(mode_).push_back(std::move(row));

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,8 +61,12 @@ public:
 
     // Creates a task and a row per path in the current mode and hands the new tasks to
     // the probe as one batch. Special sources (qsv, kux, qlv) are dropped silently in
-    // modes Audio2, Audio and Merge. Returns the tasks added.
-    std::vector<convert::ConvertTask*> AddPaths(const std::vector<std::string>& paths);
+    // modes Audio2, Audio and Merge. Returns the tasks added. `prepare`, when given,
+    // sees each new task (with the index of its path) before its row is made and may
+    // set its fields and return the row's target instead of the mode's choice.
+    using Prepare =
+        std::function<std::optional<convert::TargetChoice>(std::size_t index, convert::ConvertTask& task)>;
+    std::vector<convert::ConvertTask*> AddPaths(const std::vector<std::string>& paths, const Prepare& prepare = {});
 
     // Drop on the window: adds the accepted paths. `no_support` when none was accepted
     // (the window then shows "NoSupport").

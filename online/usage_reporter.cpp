@@ -10,6 +10,7 @@
 
 #include "app/message_key.h"
 #include "online/http.h"
+#include "online/version_page.h"
 
 namespace online {
 namespace {
@@ -32,11 +33,10 @@ std::string serverTime(const std::string& url, const HttpOptions& options) {
     const std::string body = fetchText(url, options);
     if (!body.starts_with("{"))
         return {};
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value root;
-    if (!reader->parse(body.data(), body.data() + body.size(), &root, nullptr) || !root.isObject())
+    const std::optional<Json::Value> parsed = parseJson(body);
+    if (!parsed || !parsed->isObject())
         return {};
+    const Json::Value& root = *parsed;
     const auto& code = root["code"];
     if (!code.isNumeric() || code.asDouble() != 1)
         return {};

@@ -91,14 +91,27 @@ int compareVersions(std::string_view a, std::string_view b) {
     return 0;
 }
 
+std::optional<Json::Value> parseJson(std::string_view text) {
+    Json::CharReaderBuilder builder;
+    builder["stackLimit"] = 64;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    try {
+        if (!reader->parse(text.data(), text.data() + text.size(), &root, nullptr))
+            return std::nullopt;
+    } catch (const Json::Exception&) {  // nested deeper than the stack limit
+        return std::nullopt;
+    }
+    return root;
+}
+
 std::string releaseNotesText(std::string_view json, std::string_view program_version) {
     if (!json.starts_with("["))
         return {};
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value root;
-    if (!reader->parse(json.data(), json.data() + json.size(), &root, nullptr) || !root.isArray())
+    const std::optional<Json::Value> parsed = parseJson(json);
+    if (!parsed || !parsed->isArray())
         return {};
+    const Json::Value& root = *parsed;
     std::string notes;
     bool first = true;
     for (const auto& entry : root) {

@@ -1,6 +1,9 @@
 #pragma once
 // The texts the update and toolbox servers answer with.
 
+#include <json/json.h>
+
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +23,10 @@ std::string versionLine(std::string_view page);
 // Compares dotted versions part by part as decimal numbers; missing parts count as
 // 0. Returns -1, 0 or 1. Parts that are not numbers count as 0.
 int compareVersions(std::string_view a, std::string_view b);
+
+// A server's JSON answer; nothing for malformed text or nesting deeper than 64 levels
+// (the reader would throw there).
+std::optional<Json::Value> parseJson(std::string_view text);
 
 // The release notes of every entry of the JSON array newer than `program_version`,
 // in array order: "- <version> (<date>)\r\n" and the content lines joined by "\r\n",

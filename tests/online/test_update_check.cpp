@@ -88,6 +88,8 @@ TEST(VersionPage, TagsComparisonsAndReleaseNotes) {
     EXPECT_EQ(online::releaseNotesText(R"({"version":"9"})", "1.0"), "");
     EXPECT_EQ(online::releaseNotesText("[{\"version\":", "1.0"), "");
     EXPECT_EQ(online::releaseNotesText(R"([1,"x",{"version":5}])", "1.0"), "");
+    // A hostile answer nested past the reader's stack limit is no answer, not a crash.
+    EXPECT_EQ(online::releaseNotesText(std::string(5000, '['), "1.0"), "");
 }
 
 TEST_F(UpdateCheckTest, DailyCheckFindsANewerVersionAndRefreshesTheServerConfiguration) {
