@@ -29,7 +29,7 @@ appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/net.quorin.Vid
 for size in 16 22 24 32 48 64 128 256 512; do
   [ -f "$prefix/share/icons/hicolor/${size}x${size}/apps/quorin-video-converter.png" ] || fail "icon $size missing"
 done
-for page in quorin-convert quorin-video-converter; do
+for page in quorin-convert quorin-video-converter quorin-play; do
   man -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null | grep . && fail "man page $page has warnings"
   MANWIDTH=80 man -l "$prefix/share/man/man1/$page.1.gz" | grep -q "SYNOPSIS" || fail "man page $page does not render"
 done
