@@ -47,7 +47,10 @@ std::string shortSizeText(std::int64_t bytes) {
 }
 
 ConvertTask::ConvertTask(std::string path, ConvertMode task_mode, std::int32_t level)
-    : source_path(path), added_path(std::move(path)), mode(static_cast<std::int32_t>(task_mode)), compress_level(level) {
+    : source_path(path),
+      added_path(std::move(path)),
+      mode(static_cast<std::int32_t>(task_mode)),
+      compress_level(level) {
     std::size_t slash = source_path.find_last_of('/');
     std::string file = slash == std::string::npos ? source_path : source_path.substr(slash + 1);
     std::size_t dot = file.find_last_of('.');

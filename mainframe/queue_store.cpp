@@ -92,8 +92,8 @@ bool fromJson(const Json::Value& v, SavedTask& t) {
     t.speed = v["speed"].asFloat();
     t.volume = v["volume"].asFloat();
     // The speed and volume rules of the clip dialog bound both; anything else is foreign.
-    return std::isfinite(t.speed) && t.speed > 0 && t.speed <= 100 && std::isfinite(t.volume) && t.volume >= 0 &&
-           t.volume <= 100;
+    return std::isfinite(t.speed) && t.speed > 0 && t.speed <= 100 && std::isfinite(t.volume) &&
+           t.volume >= 0 && t.volume <= 100;
 }
 
 }  // namespace

@@ -66,7 +66,8 @@ public:
     // set its fields and return the row's target instead of the mode's choice.
     using Prepare =
         std::function<std::optional<convert::TargetChoice>(std::size_t index, convert::ConvertTask& task)>;
-    std::vector<convert::ConvertTask*> AddPaths(const std::vector<std::string>& paths, const Prepare& prepare = {});
+    std::vector<convert::ConvertTask*> AddPaths(const std::vector<std::string>& paths,
+                                                const Prepare& prepare = {});
 
     // Drop on the window: adds the accepted paths. `no_support` when none was accepted
     // (the window then shows "NoSupport").

@@ -72,7 +72,7 @@ TEST_F(QueueStoreTest, ListsComeBackWithChoicesAndStatesAndDeadJobsLeaveNothing)
 
     const QueueStore::Loaded loaded = store.load();
     EXPECT_TRUE(loaded.set_aside.empty());
-    EXPECT_FALSE(fs::exists(partial));        // the dead job's output
+    EXPECT_FALSE(fs::exists(partial));          // the dead job's output
     EXPECT_TRUE(fs::exists(done.output_path));  // a result stays
     Window after;
     mainframe::restoreQueue(after.lists, loaded.queue);
