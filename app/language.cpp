@@ -342,7 +342,34 @@ std::string getText(std::string_view key, std::string_view section) {
     return getTextFrom(languageFilePath(currentLanguage()), key, section);
 }
 
+namespace {
+
+// True when the text holds a letter of a right-to-left script: Hebrew, Arabic, Syriac,
+// Thaana and their presentation forms.
+bool hasRightToLeftLetters(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        char32_t cp = 0;
+        if ((b & 0xE0) == 0xC0 && i + 1 < text.size()) {
+            cp = (b & 0x1Fu) << 6 | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+        } else if ((b & 0xF0) == 0xE0 && i + 2 < text.size()) {
+            cp = (b & 0x0Fu) << 12 | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6 |
+                 (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+        }
+        if ((cp >= 0x0590 && cp <= 0x07BF) || (cp >= 0xFB1D && cp <= 0xFDFF) ||
+            (cp >= 0xFE70 && cp <= 0xFEFC))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string fillTextFormat(std::string_view format, std::span<const std::string> args) {
+    // In a right-to-left text every filled value (a file name, a number, a time) is
+    // isolated, so "video (1).mp4" keeps its own order and does not reorder the text
+    // around it: FIRST STRONG ISOLATE ... POP DIRECTIONAL ISOLATE.
+    const bool isolate = hasRightToLeftLetters(format);
     std::string out;
     std::size_t next = 0;
     for (std::size_t i = 0; i < format.size(); ++i) {
@@ -365,7 +392,7 @@ std::string fillTextFormat(std::string_view format, std::span<const std::string>
         if (j < format.size() &&
             std::string_view("sSdiuxXcCpfgeE").find(format[j]) != std::string_view::npos) {
             if (next < args.size())
-                out += args[next];
+                out += isolate ? "\u2068" + args[next] + "\u2069" : args[next];
             ++next;
             i = j;
         } else {

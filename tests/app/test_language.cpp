@@ -313,6 +313,12 @@ TEST(LanguageFile, FillTextFormatNeverOverreads) {
     EXPECT_EQ(app::fillTextFormat("Remove \"%s\"?", one), "Remove \"movie.mp4\"?");
     EXPECT_EQ(app::fillTextFormat("%s and %s and %d", one), "movie.mp4 and  and ");
     EXPECT_EQ(app::fillTextFormat("100%% sure %ls%q", one), "100% sure movie.mp4%q");
+    // Right to left: each value isolated, so a name with brackets and digits keeps its order.
+    const std::string name[] = {"clip (1).mp4"};
+    EXPECT_EQ(app::fillTextFormat("\u05dc\u05d4\u05e1\u05d9\u05e8 \"%s\"?", name),
+              "\u05dc\u05d4\u05e1\u05d9\u05e8 \"\u2068clip (1).mp4\u2069\"?");
+    EXPECT_EQ(app::fillTextFormat("\u062d\u0630\u0641 %s", name),
+              "\u062d\u0630\u0641 \u2068clip (1).mp4\u2069");
     EXPECT_EQ(app::fillTextFormat("trailing %", one), "trailing %");
 }
 
