@@ -81,9 +81,9 @@ protected:
     }
     void SetUp() override {
         app::setCurrentLanguage(app::LanguageId::English);
-        if (!ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin") ||
-            !ui::skin().read("dlg_videoplayer.xml"))
-            GTEST_SKIP() << "no packed skin with the clip dialog";
+        ASSERT_TRUE(ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin") &&
+                    ui::skin().read("dlg_videoplayer.xml"))
+            << "no packed skin with the clip dialog";
         ASSERT_TRUE(made_);
         player::resetSeekTargetForTest();
     }
