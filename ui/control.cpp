@@ -1,5 +1,7 @@
 #include "ui/control.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QHash>
 #include <QPainter>
@@ -386,6 +388,12 @@ void Control::paintText(QPainter& painter, const QString& text, const QRect& rec
     QString shown = text;
     if (end_ellipsis_ && (align_ & Qt::TextSingleLine))
         shown = painter.fontMetrics().elidedText(text, Qt::ElideRight, rect.width());
+    // A text without a right-to-left letter (a file name, "24.6 MB", "1920x1080") keeps
+    // its own order in a mirrored window: LEFT-TO-RIGHT ISOLATE ... POP DIRECTIONAL ISOLATE.
+    if (layoutDirection() == Qt::RightToLeft && std::none_of(shown.cbegin(), shown.cend(), [](QChar c) {
+            return c.direction() == QChar::DirR || c.direction() == QChar::DirAL;
+        }))
+        shown = QChar(0x2066) + shown + QChar(0x2069);
     painter.drawText(rect, flags, shown);
 }
 

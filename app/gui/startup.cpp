@@ -1,5 +1,7 @@
 #include "app/gui/startup.h"
 
+#include "app/gui/interface_language.h"
+
 #include <unistd.h>
 
 #include <QApplication>
@@ -336,9 +338,8 @@ int runGuiProgram(int argc, char** argv) {
     platform::workDir();
     platform::dataDir();
     const LanguageId language = startupLanguage();
-    setCurrentLanguage(language);
     // Every window and dialog of an Arabic or Hebrew run opens mirrored.
-    QApplication::setLayoutDirection(isRightToLeft(language) ? Qt::RightToLeft : Qt::LeftToRight);
+    applyInterfaceLanguage(language);
     SettingsStore settings;
     settings.load();
     BrandingInfo branding = BrandingInfo::load(language);

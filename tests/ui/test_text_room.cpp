@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/gui/about_dlg.h"
+#include "app/gui/interface_language.h"
 #include "app/gui/main_shell.h"
 #include "app/gui/message_dlg.h"
 #include "app/gui/setting_dlg.h"
@@ -63,9 +64,8 @@ TEST(TextRoom, EveryWindowInEveryLanguageAtBothScales) {
     Room room;
     int windows = 0;
     for (const app::LanguageInfo& info : app::languageTable()) {
-        app::setCurrentLanguage(info.id);
+        app::applyInterfaceLanguage(info.id);  // the fonts the program draws this language with
         const bool rtl = app::isRightToLeft(info.id);
-        QApplication::setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
         app::BrandingInfo branding = app::BrandingInfo::load(info.id, "/nonexistent/oem.ini");
         const std::string title = app::getText("ProductName");
         for (int dpi : {96, 144}) {

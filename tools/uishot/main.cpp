@@ -9,6 +9,8 @@
 // The player dialog shows the file's first picture, drawn by the player core into a
 // native window: without a display, uishot starts a private Xvfb for it.
 
+#include "app/gui/interface_language.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QLayout>
@@ -157,8 +159,7 @@ int main(int argc, char** argv) {
 
     const std::string code = opt.count("--language") ? opt["--language"] : "en";
     const app::LanguageId language = languageOfCode(code);
-    app::setCurrentLanguage(language);
-    QApplication::setLayoutDirection(app::isRightToLeft(language) ? Qt::RightToLeft : Qt::LeftToRight);
+    app::applyInterfaceLanguage(language);
     const int dpi = opt.count("--dpi") ? std::atoi(opt["--dpi"].c_str()) : 96;
     ui::skin().setScaleDpi(ui::scaleDpiFor(dpi));
     const std::filesystem::path archive =
