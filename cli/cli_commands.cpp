@@ -167,16 +167,30 @@ convert::SpecialSourceOptions specialOptions() {
     return special;
 }
 
-// The user's text of a failure; with a log (QUORIN_DEBUG=1) the tool's own words too.
+// A sentence of the engine in the user's language: its language text filled with its
+// values, else the English that came with it.
+std::string localized(const std::string& key, const std::vector<std::string>& args,
+                      const std::string& english) {
+    if (key.empty())
+        return english;
+    const std::string text = app::getText(key);
+    return text.empty() ? english : app::fillTextFormat(text, args);
+}
+
+// The user's text of a failure; the tool's own words go to the log (QUORIN_DEBUG=1),
+// and with a failure the engine cannot name, beside the text.
 std::string failureText(const convert::JobFailure& failure, const convert::JobOptions& options) {
-    std::string text = failure.text.empty() ? "no result" : failure.text;
+    std::string text =
+        failure.text.empty() ? "no result" : localized(failure.key, failure.args, failure.text);
     if (options.log && !failure.detail.empty())
         options.log("ffmpeg: " + failure.detail);
+    else if (failure.key == "FailOther" && !failure.detail.empty())
+        text += "\n  ffmpeg: " + failure.detail;
     return text;
 }
 
 JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::JobOptions& options,
-              const CliOptions& cli, std::string& why) {
+              const CliOptions& cli, std::string& why, std::string* warning = nullptr) {
     ProgressView view(fs::path(task.source_path).filename().string());
     auto owned = convert::makeJob(&task, &queue, options, specialOptions());
     convert::CUtilTransform& job = *owned;
@@ -204,7 +218,10 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
     view.end();
     if (end == JobEnd::Failed)
         why = failureText(job.failure(), options);
-    job.Stop();  // on Ctrl-C: the child is killed and its partial output stays
+    if (const convert::JobWarning w = job.warning(); end == JobEnd::Done && !w.empty() && warning)
+        *warning = localized(w.key, w.args, w.text);
+    // On Ctrl-C: ffmpeg closes what it wrote; an output that does not play is removed.
+    job.Stop();
     task.state.store(end == JobEnd::Done     ? convert::TaskState::Done
                      : end == JobEnd::Failed ? convert::TaskState::Failed
                                              : convert::TaskState::Stopped);
@@ -327,15 +344,29 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
         for (const auto& part : parts)
             fs::remove(part->output_path, ec);
     };
-    double total_seconds = 0;
+    // Every part is probed first: a part without picture is refused before anything is
+    // prepared (a picture-only part gets silence, so the sound runs the whole length).
+    std::vector<std::unique_ptr<ConvertTask>> tasks;
     for (const auto& file : options.files) {
         std::string error;
         auto task = buildTask(options, file, out_dir, error);
         if (!task) {
             printError(error + "; nothing was merged");
-            removeParts();
             return 1;
         }
+        if (task->no_video) {
+            printError(file + ": " +
+                       localized("MergeNoPicture", {},
+                                 "this file has no picture, and every part of a merge needs one") +
+                       "; nothing was merged");
+            return 1;
+        }
+        tasks.push_back(std::move(task));
+    }
+    double total_seconds = 0;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        const std::string& file = options.files[i];
+        auto task = std::move(tasks[i]);
         std::string why;
         JobEnd end = runJob(*task, queue, job_options, options, why);
         parts.push_back(std::move(task));
@@ -428,10 +459,13 @@ int runConvert(const CliOptions& options) {
             ++failed;
             continue;
         }
-        std::string why;
-        JobEnd end = runJob(*task, queue, job_options, options, why);
+        std::string why, warning;
+        JobEnd end = runJob(*task, queue, job_options, options, why, &warning);
         if (end == JobEnd::Interrupted) {
-            printError("stopped; the partial output stays at " + task->output_path);
+            std::error_code ec;
+            printError(fs::exists(task->output_path, ec)
+                           ? "stopped; the output up to the stop is at " + task->output_path
+                           : "stopped; nothing playable was written, so no output was kept");
             return 130;
         }
         if (end == JobEnd::Failed) {
@@ -439,6 +473,8 @@ int runConvert(const CliOptions& options) {
             ++failed;
             continue;
         }
+        if (!warning.empty())
+            printError("warning: " + file + ": " + warning);
         std::printf("%s\n", task->output_path.c_str());
         std::fflush(stdout);
     }

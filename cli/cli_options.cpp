@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_values.h"
 #include "convert/target_formats.h"
 
 #include <cerrno>
@@ -137,10 +138,14 @@ std::string takeOption(const std::string& key, const std::string& value, CliOpti
     } else if (key == "--crop") {
         return takeCrop(value, o);
     } else if (key == "--speed" || key == "--volume") {
+        // The tempo filter takes 0.5 to 100; a factor the float cannot hold is refused too.
         auto v = parseNumber(value);
-        if (!v || *v <= 0 || *v > 100)
-            return key + " wants a factor above 0";
-        (key == "--speed" ? o.speed : o.volume) = static_cast<float>(*v);
+        auto f = v ? positiveFloat(*v) : std::nullopt;
+        const bool speed = key == "--speed";
+        if (!f || *f > 100 || (speed && *f < 0.5f))
+            return speed ? key + " wants a factor from 0.5 to 100"
+                         : key + " wants a factor above 0, up to 100";
+        (speed ? o.speed : o.volume) = *f;
     } else if (key == "--output-dir") {
         if (value.empty())
             return "--output-dir is empty";
@@ -150,15 +155,19 @@ std::string takeOption(const std::string& key, const std::string& value, CliOpti
             return "--name wants a file name without folder";
         o.name = value;
     } else if (key == "--bitrate-override") {
+        // The command gives the rate in whole kbit/s: less than 1 would be "-b:v 0k".
         auto v = parseNumber(value);
-        if (!v || *v <= 0 || *v > 2e6)
-            return "--bitrate-override wants kbit/s above 0";
-        o.bitrate_override_bps = static_cast<std::int64_t>(*v * 1000);
+        auto bps = v ? bitsPerSecond(*v) : std::nullopt;
+        if (!bps || *bps < 1000 || *v > 2e6)
+            return "--bitrate-override wants kbit/s from 1 to 2000000";
+        o.bitrate_override_bps = *bps;
     } else if (key == "--fps-override") {
+        // The command prints the rate with six decimals; below 0.01 fps is no rate.
         auto v = parseNumber(value);
-        if (!v || *v <= 0 || *v > 1000)
-            return "--fps-override wants a frame rate above 0";
-        o.fps_override = static_cast<float>(*v);
+        auto f = v ? positiveFloat(*v) : std::nullopt;
+        if (!f || *f < 0.01f || *f > 1000)
+            return "--fps-override wants a frame rate from 0.01 to 1000";
+        o.fps_override = *f;
     }
     return {};
 }

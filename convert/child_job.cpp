@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -81,25 +82,61 @@ std::string lastFfmpegLine(std::istream& messages) {
     return last;
 }
 
-std::string ffmpegFailureText(const std::string& line) {
+std::string lengthText(double seconds) {
+    if (!(seconds > 0))
+        seconds = 0;
+    const auto whole = static_cast<long long>(seconds + 0.5);
+    char text[48];
+    if (whole >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, (whole / 60) % 60, whole % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    return text;
+}
+
+JobFailure ffmpegFailure(const std::string& line, double at_seconds) {
+    auto said = [&](const char* key, const char* text, std::vector<std::string> args = {}) {
+        std::string english = text;
+        if (!args.empty()) {
+            const std::size_t at = english.find("%s");
+            if (at != std::string::npos)
+                english.replace(at, 2, args.front());
+        }
+        return JobFailure{english, line, key, std::move(args)};
+    };
     if (line.empty())
-        return "ffmpeg ended without finishing the output";
-    if (contains(line, "Invalid data found when processing input"))
-        return "the file is damaged or is not a media file that can be read";
-    if (contains(line, "No such file or directory"))
-        return "a file or folder that the conversion needs does not exist";
-    if (contains(line, "Permission denied"))
-        return "a file or folder cannot be read or written (permission denied)";
+        return said("FailUnfinished", "the conversion ended before the output was finished");
     if (contains(line, "No space left on device") || contains(line, "Error writing trailer") ||
-        contains(line, "Error closing file"))
-        return "the output could not be written completely (is the disk full?)";
+        contains(line, "Error closing file") || contains(line, "Disk quota exceeded"))
+        return said("FailDiskFull", "the output could not be written completely: the disk is full");
+    if (contains(line, "Permission denied") || contains(line, "Read-only file system"))
+        return said("FailPermission", "a file or folder cannot be read or written (permission denied)");
     if (contains(line, "File name too long"))
-        return "the output file name is too long";
-    if (contains(line, "does not contain any stream") || contains(line, "matches no streams"))
-        return "the file has no stream that this target can take";
+        return said("FailNameTooLong", "the output file name is too long");
+    if (contains(line, "No such file or directory"))
+        return said("FailMissing", "a file or folder that the conversion needs does not exist");
     if (contains(line, "Unknown encoder") || contains(line, "Encoder not found"))
-        return "this ffmpeg has no encoder for the target";
-    return "ffmpeg stopped with an error: " + line;
+        return said("FailNoEncoder", "this ffmpeg has no encoder for the target format");
+    if (contains(line, "matches no streams") || contains(line, "does not contain any stream") ||
+        contains(line, "Output file is empty"))
+        return said("FailNoStream", "the file has no track that this format can take");
+    // Damage part-way through: the decoders' complaints, the demuxer's "invalid data".
+    const bool damage = contains(line, "Invalid data found") || contains(line, "error while decoding") ||
+                        contains(line, "corrupt") || contains(line, "Error while decoding") ||
+                        contains(line, "Invalid NAL") || contains(line, "moov atom not found") ||
+                        contains(line, "Error marking filters as finished") ||
+                        contains(line, "Error while filtering") ||
+                        contains(line, "Error initializing filter") ||
+                        contains(line, "Error while processing the decoded data");
+    if (damage && at_seconds >= 1)
+        return said("FailDamagedAt", "the file is damaged at %s", {lengthText(at_seconds)});
+    if (damage)
+        return said("FailDamaged", "the file is damaged or is not a media file that can be read");
+    return said("FailOther", "the conversion failed (ffmpeg's own words are in the log)");
+}
+
+std::string ffmpegFailureText(const std::string& line) {
+    return ffmpegFailure(line).text;
 }
 
 ChildJob::ChildJob(Timings timings) : timings_(timings), scratch_dir_(platform::scratchDir()) {}
@@ -132,10 +169,20 @@ void ChildJob::stop() {
         stop_.store(true, std::memory_order_release);
     }
     wake_.notify_all();
+    std::shared_ptr<platform::Process> child;
+    ChildGrace grace;
     {
         std::lock_guard lock(mutex_);
-        if (child_)
-            child_->terminate();
+        child = child_;
+        grace = child_grace_;
+    }
+    if (child) {
+        std::error_code ec;
+        if (grace.grace_ms > 0 && !grace.begun.empty() && fs::file_size(grace.begun, ec) > 0 && !ec) {
+            child->interrupt();
+            child->waitFor(grace.grace_ms);
+        }
+        child->terminate();
     }
     if (runner_.joinable())
         runner_.join();
@@ -161,10 +208,12 @@ bool ChildJob::postUnlessStopping(const std::function<bool()>& post) {
     return post();
 }
 
-ChildJob::Run ChildJob::run(const platform::CommandLine& command, const fs::path& output_file) {
+ChildJob::Run ChildJob::run(const platform::CommandLine& command, const fs::path& output_file,
+                            ChildGrace grace) {
     platform::StartOptions start;
     start.working_dir = scratch_dir_;
     start.output_file = output_file;
+    start.die_with_parent = true;  // this thread waits for the child
     std::string error;
     std::shared_ptr<platform::Process> child;
     {
@@ -176,9 +225,11 @@ ChildJob::Run ChildJob::run(const platform::CommandLine& command, const fs::path
             return last_run_;
         child = platform::Process::start(command, start, &error);
         child_ = child;
+        child_grace_ = std::move(grace);
     }
     if (!child) {
-        fail({"cannot start " + fs::path(command.program()).filename().string(), error});
+        const std::string name = fs::path(command.program()).filename().string();
+        fail({"cannot start " + name, error, "FailStart", {name}});
         return {};
     }
     const int code = child->wait();
@@ -222,7 +273,8 @@ ChildJob::End ChildJob::follow(const fs::path& progress_path, const fs::path& me
     auto failed = [&] {
         std::ifstream in(messages_path);
         const std::string last = lastFfmpegLine(in);
-        fail({ffmpegFailureText(last), last});
+        const ProgressScan scan = readProgressFile(progress_path).value_or(ProgressScan{});
+        fail(ffmpegFailure(last, static_cast<double>(scan.hundredths) / 100.0));
         return End::Failure;
     };
     while (!stopping()) {

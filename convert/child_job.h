@@ -6,8 +6,9 @@
 // Guarantees the jobs build on:
 //  - once stop() has begun, postUnlessStopping() posts nothing, so nothing reaches a
 //    window after a stop;
-//  - stop() ends the running child at once (whatever runs: ffmpeg, a companion tool, a
-//    remux) and returns when both threads have ended;
+//  - stop() ends the running child (whatever runs: ffmpeg, a companion tool, a remux):
+//    at once, or after a short grace in which a writing ffmpeg closes its file (Grace),
+//    and returns when both threads have ended;
 //  - follow() decides the job's end exactly once: success, failure or stopped.
 // The owner must call stop() before anything its thread bodies use is destroyed.
 
@@ -23,14 +24,32 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace convert {
 
 // Why a job failed: a sentence for the user and the tool's own words for the log.
+// `key` names the sentence's language text (section "Text"; its "%s" filled with
+// `args` in order), so a front end can say it in the user's language; `text` is the
+// English, for a front end without language files.
 struct JobFailure {
     std::string text;
     std::string detail;  // e.g. ffmpeg's last meaningful line; may be empty
+    std::string key;
+    std::vector<std::string> args;
 };
+
+// A sentence about a job that succeeded with a reservation (an output shorter than
+// asked, a video target from a file without picture); same fields as a failure's.
+struct JobWarning {
+    std::string text;
+    std::string key;
+    std::vector<std::string> args;
+    bool empty() const { return text.empty(); }
+};
+
+// "0:12", "1:02:03": a length in seconds for the user's sentences.
+std::string lengthText(double seconds);
 
 // What a progress file says so far: the largest "out_time_ms=" value in hundredths
 // of a second, and whether a "progress=end" line was seen. Any text is accepted.
@@ -49,8 +68,21 @@ int progressPercent(const ProgressScan& scan, double written_seconds);
 
 // The last line of ffmpeg's messages that says something (not its status lines).
 std::string lastFfmpegLine(std::istream& messages);
-// A sentence for the user about ffmpeg's last line (empty line: it ended unfinished).
+// What ffmpeg's last line means for the user (empty line: it ended unfinished), with
+// the line itself as the detail. `at_seconds` is how far the output had come, for a
+// file damaged part-way (negative: unknown).
+JobFailure ffmpegFailure(const std::string& last_line, double at_seconds = -1);
+// The English sentence of ffmpegFailure.
 std::string ffmpegFailureText(const std::string& last_line);
+
+// How a stop ends a child that writes a file: once `begun` is not empty (ffmpeg's
+// progress file: it is writing), SIGINT first, so that it closes its output as
+// Ctrl-C lets it, then the kill after `grace_ms`. Before that, or without a grace,
+// the kill at once.
+struct ChildGrace {
+    std::filesystem::path begun;
+    int grace_ms = 0;
+};
 
 class ChildJob {
 public:
@@ -92,8 +124,10 @@ public:
     };
     // Runner: runs `command` hidden in the scratch folder, its output into
     // `output_file` (empty: discarded), and waits for it. Not started when the job is
-    // stopping or the program cannot start; the failure then says why.
-    Run run(const platform::CommandLine& command, const std::filesystem::path& output_file = {});
+    // stopping or the program cannot start; the failure then says why. The child dies
+    // with the thread that runs it, so nothing outlives a killed program.
+    Run run(const platform::CommandLine& command, const std::filesystem::path& output_file = {},
+            ChildGrace grace = {});
 
     enum class End { Success, Failure, Stopped };
     // Monitor: follows `progress_path` of the runner's last child until the end is
@@ -124,6 +158,7 @@ private:
 
     mutable std::mutex mutex_;  // guards child_, last_run_, failure_
     std::shared_ptr<platform::Process> child_;
+    ChildGrace child_grace_;
     Run last_run_;
     JobFailure failure_;
 

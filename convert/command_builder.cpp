@@ -65,6 +65,31 @@ bool tempoFilterApplies(const ConvertTask& task) {
            (differsFromOne(task.volume) || differsFromOne(task.speed));
 }
 
+// The input stream of the main picture in a filter graph: "[0:v]" while the probe
+// named none.
+std::string videoInput(const ConvertTask& task) {
+    return task.main_video_stream >= 0 ? format("[0:%d]", task.main_video_stream) : "[0:v]";
+}
+
+// The sound tracks an output takes: all decodable ones, or the main one only.
+void addAudioMaps(CommandText& cmd, const ConvertTask& task, bool one) {
+    if (one) {
+        if (task.main_audio_stream >= 0)
+            cmd.add(format(" -map 0:%d", task.main_audio_stream));
+        return;
+    }
+    for (const std::int32_t index : task.audio_streams)
+        cmd.add(format(" -map 0:%d", index));
+}
+
+// The rate a GIF can hold: its delays are whole hundredths of a second and players
+// slow delays below two down to ten, so above 50 fps the source's rate is divided.
+double gifRate(double fps) {
+    if (!(fps > 50))
+        return 0;
+    return fps / std::ceil(fps / 50);
+}
+
 void addClip(CommandText& cmd, const ConvertTask& task) {
     if (isClipped(task))
         cmd.add(format(" -ss %d -to %d", task.clip_start, task.clip_end));
@@ -78,6 +103,12 @@ void addAudioFamily(CommandText& cmd, const ConvertTask& task) {
     }
     const TargetFormat& target = formatByExt(task.target_ext);
     cmd.add(std::string(target.audio_family_args));
+    if (target.one_audio_stream || target.all_audio_streams) {
+        if (task.streams_read)
+            addAudioMaps(cmd, task, target.one_audio_stream);
+        else
+            cmd.add(target.one_audio_stream ? " -map 0:a:0" : " -map 0:a");
+    }
     if (task.channels > 2)
         cmd.add(" -ac 2");
     cmd.add(" -ar 44100");
@@ -107,11 +138,11 @@ void addMergeHead(CommandText& cmd, const ConvertTask& task) {
         "2):black",
         w, h, w, h, w, h, w, h);
     if (task.rotation == 0) {
-        cmd.add(format(" -filter_complex [0:v]crop=%d:%d:%d:%d,", task.crop_width, task.crop_height,
-                       task.crop_x, task.crop_y) +
+        cmd.add(format(" -filter_complex %scrop=%d:%d:%d:%d,", videoInput(task).c_str(), task.crop_width,
+                       task.crop_height, task.crop_x, task.crop_y) +
                 scale);
     } else {
-        cmd.add(" -filter_complex [0:v]" + scale);
+        cmd.add(" -filter_complex " + videoInput(task) + scale);
     }
     cmd.add(" -r 30");
     cmd.add(" -ac 2");
@@ -126,9 +157,15 @@ void addMergeHead(CommandText& cmd, const ConvertTask& task) {
 }
 
 void addVideoHead(CommandText& cmd, const ConvertTask& task) {
-    if (task.rotation == 0 && task.source_kind == 0 && task.crop_width > 0 && task.crop_height > 0) {
-        cmd.add(format(" -filter_complex [0:v]crop=%d:%d:%d:%d", task.crop_width, task.crop_height,
-                       task.crop_x, task.crop_y));
+    // A crop of the whole picture is left out: a filter graph here makes the encoder
+    // take the probe's average rate as its time base, which drops frames of
+    // variable-rate files.
+    const bool whole = task.crop_x == 0 && task.crop_y == 0 && task.crop_width == task.width &&
+                       task.crop_height == task.height;
+    if (task.rotation == 0 && task.source_kind == 0 && task.crop_width > 0 && task.crop_height > 0 &&
+        !whole) {
+        cmd.add(format(" -filter_complex %scrop=%d:%d:%d:%d", videoInput(task).c_str(), task.crop_width,
+                       task.crop_height, task.crop_x, task.crop_y));
     }
     cmd.add(std::string(formatByExt(task.target_ext).video_codec));
     if (task.channels >= 2)
@@ -153,16 +190,36 @@ void addCommonTail(CommandText& cmd, const ConvertTask& task, const BuildSetting
     if (task.has_data_stream)
         cmd.add(" -dn");
     if (mode != ConvertMode::Merge) {
-        float fps = task.fps;
+        // The source's own timing is kept (a rate forced from the probe's average
+        // shortens variable-rate files); only the one-shot override or a GIF's limit
+        // sets one.
+        double fps = 0;
         if (settings.take_frame_rate_override) {
             float override_fps = settings.take_frame_rate_override();
             if (override_fps > 0.0f)
                 fps = override_fps;
         }
-        cmd.add(format(" -r %f", static_cast<double>(fps)));
+        if (mode == ConvertMode::Gif) {
+            const double limit = gifRate(fps > 0 ? fps : static_cast<double>(task.fps));
+            if (limit > 0)
+                fps = limit;
+        }
+        if (fps > 0)
+            cmd.add(format(" -r %f", fps));
     }
-    if (mode != ConvertMode::Gif)
-        cmd.add(target.audio_required ? " -map 0:v? -map 0:a" : " -map 0:v? -map 0:a?");
+    if (!task.streams_read) {
+        if (mode != ConvertMode::Gif)
+            cmd.add(" -map 0:v? -map 0:a?");
+    } else {
+        // The main picture and the sound tracks that decode; a merge part gets one
+        // sound track, or the silence of the second input.
+        if (task.main_video_stream >= 0)
+            cmd.add(format(" -map 0:%d", task.main_video_stream));
+        if (mode == ConvertMode::Merge && task.audio_streams.empty())
+            cmd.add(" -map 1:a -shortest");
+        else if (mode != ConvertMode::Gif)
+            addAudioMaps(cmd, task, mode == ConvertMode::Merge);
+    }
     // An empty size would make "-s" swallow the output path as its value.
     if (!task.target_resolution.empty() && task.target_resolution != task.source_resolution)
         cmd.add(" -s " + task.target_resolution);
@@ -208,6 +265,9 @@ platform::CommandLine buildCommand(const ConvertTask& task, const std::string& p
     cmd.addPath(progress_path);
     cmd.add(" -y -i");
     cmd.addPath(task.source_path);
+    // Every merge part has picture and sound, so the parts join as they are.
+    if (task.convertMode() == ConvertMode::Merge && task.streams_read && task.audio_streams.empty())
+        cmd.add(" -f lavfi -i anullsrc=channel_layout=stereo:sample_rate=44100");
     switch (task.convertMode()) {
         case ConvertMode::Audio2:
         case ConvertMode::Audio:

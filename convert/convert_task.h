@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace platform {
 class Process;
@@ -60,6 +61,13 @@ struct MediaInfo {
     // libraries' best pick, pictures only when nothing else exists); -1 without video.
     // The command maps it, so the output follows the stream the facts describe.
     std::int32_t main_video_stream = -1;
+    // The streams were read (the fields below say what the file holds).
+    bool streams_read = false;
+    // Audio streams a decoder exists for, in file order (a track without a known codec
+    // cannot be converted and is never mapped), and the one a one-track target takes:
+    // the default one, else the first; -1 without sound.
+    std::vector<std::int32_t> audio_streams;
+    std::int32_t main_audio_stream = -1;
 };
 
 struct ConvertTask : MediaInfo {

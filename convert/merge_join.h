@@ -5,12 +5,13 @@
 // WM_MERGE_JOIN_FAILED (platform/window_messages.h). The dialog's window comes with
 // the GUI; tests and the CLI hand in a platform::MessageQueue.
 //
-// After Stop() begins nothing more is posted. The list file, the progress file and a
-// partial merged file stay on disk.
+// After Stop() begins nothing more is posted. The list file and the progress file stay
+// on disk; a merged file that failed, or was stopped before it plays, is removed.
 
 #include "convert/child_job.h"
 #include "platform/message_target.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -62,6 +63,8 @@ public:
     JobFailure failure() const { return child_.failure(); }
 
 private:
+    std::string outputFolder() const;  // ends in '/'
+    void claimNames();
     void runnerMain();
     void monitorMain();
 
@@ -72,6 +75,8 @@ private:
 
     mutable std::mutex mutex_;  // guards command_text_
     std::string command_text_;
+    bool created_merged_ = false;  // the merged file was claimed by this join
+    std::atomic<int> end_{-1};     // 1 success, 0 failure, -1 undecided (read by Stop)
 
     ChildJob child_;
 };

@@ -46,11 +46,11 @@ platform::CommandLine buildMergeCommand(const std::string& progress_path, const 
         .quotedArg(progress_path)
         .args({"-y", "-f", "concat", "-i"})
         .quotedArg(list_path)
-        .args({"-map", "0"})
+        .args({"-map", "0", "-c", "copy"})
         .quotedArg(output_path);
     std::string display = std::string(kFfmpegDisplayName) + " -safe 0 -hide_banner -progress \"" +
-                          progress_path + "\" -y -f concat -i \"" + list_path + "\" -map 0 \"" + output_path +
-                          "\"";
+                          progress_path + "\" -y -f concat -i \"" + list_path + "\" -map 0 -c copy \"" +
+                          output_path + "\"";
     command.setDisplay(display);
     return command;
 }

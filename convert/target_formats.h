@@ -36,12 +36,14 @@ struct TargetFormat {
     FormatFamily family;
     unsigned modes;  // modeBit() of each mode whose format menu offers it
     // Command fragments, each starting with a blank (empty: none).
-    std::string_view audio_family_args;       // modes Audio2, Audio: codec and maps
+    // Modes Audio2, Audio: the codec; the builder adds the maps (one_audio_stream: the
+    // main sound track; all_audio_streams: every decodable one; neither: ffmpeg's choice).
+    std::string_view audio_family_args;
     std::string_view video_codec;             // modes Video, Gif, Compress
     std::string_view merge_video_codec;       // merge preparation
     std::string_view merge_video_codec_1080;  // merge preparation at the 1080 preset; empty: the same
     std::string_view audio_codec;             // video family and merge preparation
-    bool audio_required = false;              // the container must get a sound track
+    bool all_audio_streams = false;           // audio family: every sound track is mapped
     bool one_audio_stream = false;            // the container holds one audio stream only
     int omitted_bitrate_kbps = 0;             // a bit rate left to the encoder (no " -b:a")
 

@@ -17,6 +17,7 @@
 #include "convert/child_job.h"
 #include "convert/command_builder.h"
 #include "convert/convert_task.h"
+#include "convert/output_check.h"
 #include "platform/message_target.h"
 #include "platform/window_messages.h"
 
@@ -57,18 +58,31 @@ public:
     // Call once, from the thread that owns the job.
     void Start();
 
-    // Stops the job: ends the child (its partial output stays), waits for both
-    // threads, deletes the progress file and clears the task's `job`. Safe to call
-    // more than once; the destructor calls it. Not from the job's own threads.
+    // Stops the job: asks a writing ffmpeg to close its file (a short grace, then the
+    // kill; a child still waiting for its input is killed at once), waits for both
+    // threads, deletes the progress file and clears the task's `job`. An output this
+    // job created stays only when the job succeeded or, stopped, when what was written
+    // plays; a failed job's output is already gone. Safe to call more than once; the
+    // destructor calls it. Not from the job's own threads.
     void Stop();
 
     // The output path rule of Start: output folder (the work folder in mode Merge, where
     // an old part is deleted) + output name + "." + target extension; while a file of
     // that name exists the name becomes name_i_uniqueid (i = 0, 1, 2). Sets
     // task.output_name and task.output_path; false when the path is still taken.
-    static bool chooseOutputPath(ConvertTask& task, const std::filesystem::path& work_dir);
-    // The progress file of a task whose output name is fixed: log folder + name_ext.
+    // With `claim` the name is taken by creating the file empty in one step, so that
+    // jobs of other processes choosing at the same moment never get the same name;
+    // `claimed` then tells whether this call created it (a folder that cannot be
+    // written is left to ffmpeg to report).
+    static bool chooseOutputPath(ConvertTask& task, const std::filesystem::path& work_dir, bool claim = false,
+                                 bool* claimed = nullptr);
+    // The progress file of a task whose output name is fixed: log folder + name_ext. A
+    // job takes another name (job_<pid>_<unique id>_ext) when that file already exists,
+    // another job's, so that no two jobs share one.
     static std::filesystem::path progressPathFor(const ConvertTask& task);
+
+    // What the output must hold for the task's target.
+    static OutputNeeds outputNeeds(const ConvertTask& task);
 
     // True while the runner thread works (before Start and after it ended: false).
     bool runnerRunning() const { return child_.runnerRunning(); }
@@ -79,6 +93,11 @@ public:
     std::string commandText() const;
     // Why the job failed (empty text when it did not, or not yet).
     JobFailure failure() const { return child_.failure(); }
+    // A reservation about a success (empty otherwise); set before the success is posted.
+    JobWarning warning() const;
+    // Once the runner has ended: false when ffmpeg finished but its output holds
+    // nothing that plays (read back as the runner's last step), else true.
+    bool outputPlays() const { return output_checked_.load(std::memory_order_acquire) != 0; }
     const std::filesystem::path& progressPath() const { return progress_path_; }
     ConvertTask* task() const { return task_; }
 
@@ -106,6 +125,10 @@ protected:
 private:
     void runnerMain();
     void monitorMain();
+    // Monitor, after "progress=end": the output read back. False (with the failure
+    // recorded) when it holds nothing that plays.
+    bool checkResult();
+    void removeCreatedOutput();
 
     ConvertTask* const task_;
     platform::MessageTarget* const window_;
@@ -118,8 +141,14 @@ private:
     // monitor reads).
     std::atomic<double> written_seconds_{0};
 
-    mutable std::mutex mutex_;  // guards command_text_
+    mutable std::mutex mutex_;  // guards command_text_, warning_
     std::string command_text_;
+    JobWarning warning_;
+    bool created_output_ = false;  // Start claimed the output name (created the file)
+    // How the monitor ended (ChildJob::End), -1 while undecided; read by Stop.
+    std::atomic<int> end_{-1};
+    // The output read back after ffmpeg said it finished: 1 plays, 0 does not, -1 not read.
+    std::atomic<int> output_checked_{-1};
 
     ChildJob child_;
 };

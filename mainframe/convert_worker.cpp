@@ -27,12 +27,12 @@ JobFactory makeJobFactory(convert::JobOptions options, convert::SpecialSourceOpt
 
 namespace {
 
-// After the runner has ended: a part whose ffmpeg wrote no "progress=end" failed, even
-// when it left a file behind (the window hears of it a moment later from the monitor,
-// too late to keep the next parts from running).
+// After the runner has ended: a part whose ffmpeg wrote no "progress=end", or whose
+// output holds nothing that plays, failed, even when it left a file behind (the window hears of it a moment
+// later from the monitor, too late to keep the next parts from running).
 bool partSucceeded(const convert::CUtilTransform& job, const ConvertTask& task) {
     if (auto scan = convert::readProgressFile(job.progressPath()))
-        return scan->end;
+        return scan->end && job.outputPlays();
     // The window has handled the job already and its progress file is gone.
     return task.state.load(std::memory_order_acquire) == TaskState::Done;
 }

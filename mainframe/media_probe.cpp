@@ -6,6 +6,7 @@
 #include "platform/time.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 }
@@ -14,6 +15,7 @@ extern "C" {
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 namespace mainframe {
 
@@ -37,6 +39,12 @@ int rotationOf(const AVStream* st) {
     return static_cast<int>(degrees < 0 ? degrees + 360 : degrees);
 }
 
+// A stream the libraries have a decoder for (a track whose codec is unknown, as in a
+// file without its sample descriptions, cannot be converted).
+bool decodable(const AVStream* st) {
+    return st->codecpar->codec_id != AV_CODEC_ID_NONE && avcodec_find_decoder(st->codecpar->codec_id);
+}
+
 bool isPicture(const AVStream* st) {
     return (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
 }
@@ -52,7 +60,7 @@ int mainVideoStream(AVFormatContext* ctx) {
     }
     auto candidate = [&](int i) {
         const AVStream* st = ctx->streams[i];
-        return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(moving && isPicture(st));
+        return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(moving && isPicture(st)) && decodable(st);
     };
     auto isDefault = [&](int i) { return (ctx->streams[i]->disposition & AV_DISPOSITION_DEFAULT) != 0; };
     const int count = static_cast<int>(ctx->nb_streams);
@@ -112,12 +120,19 @@ bool ProbeMedia(ConvertTask& task) {
     const bool no_duration = ctx->duration == AV_NOPTS_VALUE;
 
     const int main_video = mainVideoStream(ctx);
+    std::vector<std::int32_t> audio;
+    std::int32_t main_audio = -1;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
         const AVCodecParameters* par = ctx->streams[i]->codecpar;
         switch (par->codec_type) {
             case AVMEDIA_TYPE_AUDIO:
                 task.channels = par->ch_layout.nb_channels;
                 task.source_audio_bitrate = std::to_string(par->bit_rate / 1000);
+                if (decodable(ctx->streams[i])) {
+                    audio.push_back(static_cast<std::int32_t>(i));
+                    if (main_audio < 0 && (ctx->streams[i]->disposition & AV_DISPOSITION_DEFAULT))
+                        main_audio = static_cast<std::int32_t>(i);
+                }
                 break;
             case AVMEDIA_TYPE_DATA:
                 task.has_data_stream = 1;
@@ -126,6 +141,9 @@ bool ProbeMedia(ConvertTask& task) {
                 break;
         }
     }
+    task.streams_read = true;
+    task.main_audio_stream = main_audio >= 0 ? main_audio : audio.empty() ? -1 : audio.front();
+    task.audio_streams = std::move(audio);
     const bool has_video = main_video >= 0;
     if (has_video) {
         const AVStream* st = ctx->streams[main_video];

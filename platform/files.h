@@ -42,3 +42,13 @@ bool isExecutableFile(const std::filesystem::path& file);
 std::filesystem::path executablePath();
 
 }  // namespace platform
+
+namespace platform {
+
+// Claims `file` for the caller: creates it empty (0644) only when no file of that name
+// exists, in one step, so that processes choosing the same name at once never both get
+// it. False when the name is taken or the folder cannot be written (`already_exists`
+// tells the two apart).
+bool createExclusive(const std::filesystem::path& file, bool* already_exists = nullptr);
+
+}  // namespace platform

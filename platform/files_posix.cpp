@@ -96,3 +96,17 @@ std::filesystem::path executablePath() {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+bool createExclusive(const std::filesystem::path& file, bool* already_exists) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (already_exists)
+        *already_exists = fd < 0 && errno == EEXIST;
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace platform

@@ -47,6 +47,10 @@ struct StartOptions {
     std::filesystem::path output_file;
     // Start a new process group, so terminate() reaches the child's own children.
     bool new_process_group = true;
+    // The child is killed when the thread that started it ends, or its process dies
+    // (even by SIGKILL), so no child outlives the program. The starting thread must
+    // live as long as the child (a job's runner that waits for it).
+    bool die_with_parent = false;
 };
 
 // A started child. Thread-safe: one thread may wait() while another terminate()s.
@@ -66,6 +70,12 @@ public:
     std::optional<int> poll();
     // Kills the child (and its process group). Harmless once it has ended.
     void terminate();
+    // Asks the child (and its group) to finish with SIGINT, as Ctrl-C in a terminal
+    // does: ffmpeg then closes its output properly. Harmless once it has ended.
+    void interrupt();
+    // Waits at most `timeout_ms` for the child to end: its exit code, or nothing while
+    // it still runs.
+    std::optional<int> waitFor(int timeout_ms);
     pid_t pid() const { return pid_; }
 
 private:

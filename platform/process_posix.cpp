@@ -3,15 +3,18 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 extern char** environ;
 
@@ -115,6 +118,95 @@ int spawn(pid_t* pid, const CommandLine& command, const StartOptions& options) {
     return rc;
 }
 
+// The program's path as execve needs it: a name without '/' is looked up in PATH.
+std::string resolveProgram(const std::string& program) {
+    if (program.find('/') != std::string::npos)
+        return program;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t pos = 0;
+    while (pos <= dirs.size()) {
+        std::size_t colon = dirs.find(':', pos);
+        if (colon == std::string::npos)
+            colon = dirs.size();
+        std::string dir = dirs.substr(pos, colon - pos);
+        std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        pos = colon + 1;
+    }
+    return program;
+}
+
+// fork and exec with the same set-up as spawn(), plus PR_SET_PDEATHSIG, which
+// posix_spawn cannot ask for. Between fork and exec only async-signal-safe calls; an
+// exec failure comes back through a close-on-exec pipe.
+int spawnDying(pid_t* pid, const CommandLine& command, const StartOptions& options) {
+    const std::string program = resolveProgram(command.program());
+    auto argv = argvPointers(command.argv());
+    const std::string output = options.output_file.empty() ? "/dev/null" : options.output_file.string();
+    const int output_flags = options.output_file.empty() ? O_WRONLY : O_WRONLY | O_CREAT | O_TRUNC;
+    const std::string dir = options.working_dir.string();
+    const pid_t parent = ::getpid();
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return errno;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        const int e = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return e;
+    }
+    if (child == 0) {
+        auto fail = [&](int e) {
+            (void)!::write(report[1], &e, sizeof e);
+            ::_exit(127);
+        };
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);  // the parent died before the request took hold
+        if (options.new_process_group)
+            ::setpgid(0, 0);
+        struct sigaction dfl {};
+        dfl.sa_handler = SIG_DFL;
+        for (int s = 1; s < NSIG; ++s)
+            ::sigaction(s, &dfl, nullptr);
+        sigset_t empty;
+        sigemptyset(&empty);
+        ::sigprocmask(SIG_SETMASK, &empty, nullptr);
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(output.c_str(), output_flags, 0644);
+        if (in < 0 || out < 0)
+            fail(errno);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        if (in > 2)
+            ::close(in);
+        if (out > 2)
+            ::close(out);
+        if (!dir.empty() && ::chdir(dir.c_str()) != 0)
+            fail(errno);
+        ::execve(program.c_str(), argv.get(), environ);
+        fail(errno);
+    }
+    ::close(report[1]);
+    int e = 0;
+    ssize_t n;
+    while ((n = ::read(report[0], &e, sizeof e)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    if (n == static_cast<ssize_t>(sizeof e)) {
+        int status;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        return e;
+    }
+    *pid = child;
+    return 0;
+}
+
 }  // namespace
 
 std::unique_ptr<Process> Process::start(const CommandLine& command, const StartOptions& options,
@@ -125,7 +217,7 @@ std::unique_ptr<Process> Process::start(const CommandLine& command, const StartO
         return nullptr;
     }
     pid_t pid = 0;
-    int rc = spawn(&pid, command, options);
+    int rc = options.die_with_parent ? spawnDying(&pid, command, options) : spawn(&pid, command, options);
     if (rc != 0) {
         if (error)
             *error = command.program() + ": " + std::strerror(rc);
@@ -176,6 +268,26 @@ void Process::terminate() {
     if (group_)
         ::kill(-pid_, SIGKILL);
     ::kill(pid_, SIGKILL);
+}
+
+void Process::interrupt() {
+    std::lock_guard lock(state_->mutex);
+    if (state_->reaped)
+        return;
+    if (group_)
+        ::kill(-pid_, SIGINT);
+    ::kill(pid_, SIGINT);
+}
+
+std::optional<int> Process::waitFor(int timeout_ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (auto code = poll())
+            return code;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool startDetached(const CommandLine& command) {

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -54,16 +55,17 @@ TEST_F(CliTest, CommandPrintsTheDocumentedLine) {
     auto r = runTool({tool(), "command", "--preset", "720", "--output-dir", out, (dir / "big.mp4").string()});
     ASSERT_EQ(r.exit_code, 0) << r.output;
     const std::string progress = (home.dataDir() / "log/big_mp4").string();
-    EXPECT_EQ(r.output,
-              "ffmpeg -hide_banner -progress \"" + progress + "\" -y -i \"" + (dir / "big.mp4").string() +
-                  "\" -filter_complex [0:v]crop=1920:1080:0:0 -ac 2 -c:a aac -preset superfast -pix_fmt "
-                  "yuv420p -max_muxing_queue_size 34500 -r 24.000000 -map 0:v? -map 0:a? -s 1280x720 \"" +
-                  out + "/big.mp4\"\n");
+    EXPECT_EQ(
+        r.output,
+        "ffmpeg -hide_banner -progress \"" + progress + "\" -y -i \"" + (dir / "big.mp4").string() +
+            "\" -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -map 0:0 "
+            "-map 0:1 -s 1280x720 \"" +
+            out + "/big.mp4\"\n");
 
     r = runTool({tool(), "command", "--mode", "audio2", "--format", "ogg", "--preset", "256", "--volume",
                  "1.5", "--output-dir", out, (dir / "big.mp4").string()});
     ASSERT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_NE(r.output.find("\" -filter:a volume=1.5,atempo=1.0 -vn -map 0:v? -map 0:a:0 -ar 44100 -preset "
+    EXPECT_NE(r.output.find("\" -filter:a volume=1.5,atempo=1.0 -vn -map 0:1 -ar 44100 -preset "
                             "superfast -max_muxing_queue_size 34500 \""),
               std::string::npos)
         << r.output;
@@ -88,6 +90,10 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"command", src, src},
         {"convert", "--mode", "merge", "--format", "webm", src},
         {"convert", "--mode", "audio", "--speed", "2", src},
+        // Values that would reach the command as 0.
+        {"convert", "--mode", "audio2", "--format", "mp3", "--speed", "1e-50", src},
+        {"convert", "--fps-override", "1e-46", src},
+        {"convert", "--bitrate-override", "0.0001", src},
     };
     for (auto args : bad) {
         args.insert(args.begin(), tool());
@@ -232,13 +238,61 @@ TEST_F(CliTest, InterruptStopsTheChildAndExits130) {
     for (int i = 0; i < 100 && !fs::exists(partial); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(fs::exists(partial)) << testsupport::readFile(dir / "log.txt");
+    // Once ffmpeg is writing, a stop lets it close the file: what was written plays.
+    for (int i = 0; i < 200 && fs::file_size(partial) < 20000; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ::kill(child->pid(), SIGINT);
     EXPECT_EQ(child->wait(), 130) << testsupport::readFile(dir / "log.txt");
-    EXPECT_TRUE(fs::exists(partial));
+    ASSERT_TRUE(fs::exists(partial));
+    EXPECT_EQ(streamsOf(partial), "video,audio");
     // No ffmpeg is left writing the file.
     auto size = fs::file_size(partial);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(fs::file_size(partial), size);
+}
+
+TEST_F(CliTest, KilledConverterLeavesNoFfmpegRunning) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "long.mp4", 10, true, true, {"-s", "1280x720", "-c:v", "mpeg4"}));
+    platform::CommandLine cmd(tool());
+    cmd.args(
+        {"convert", "--format", "mkv", "--output-dir", (dir / "out").string(), (dir / "long.mp4").string()});
+    auto child = platform::Process::start(cmd, {.working_dir = {}, .output_file = dir / "log.txt"});
+    ASSERT_TRUE(child);
+    auto partial = dir / "out/long.mkv";
+    for (int i = 0; i < 200 && (!fs::exists(partial) || fs::file_size(partial) == 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::kill(child->pid(), SIGKILL);
+    child->wait();
+    // The orphan would go on writing; it dies with its parent instead.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto size = fs::exists(partial) ? fs::file_size(partial) : 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(fs::exists(partial) ? fs::file_size(partial) : 0, size);
+}
+
+TEST_F(CliTest, ProcessesSideBySideGetTheirOwnOutputs) {
+    // Three converters of one file into one folder at once: each claims its own name.
+    std::vector<std::unique_ptr<platform::Process>> runs;
+    for (int i = 0; i < 3; ++i) {
+        platform::CommandLine cmd(tool());
+        cmd.args({"convert", "--format", "mkv", "--output-dir", (dir / "out").string(),
+                  (dir / "src.mp4").string()});
+        runs.push_back(platform::Process::start(
+            cmd, {.working_dir = {}, .output_file = dir / ("log" + std::to_string(i) + ".txt")}));
+        ASSERT_TRUE(runs.back());
+    }
+    std::set<std::string> outputs;
+    for (int i = 0; i < 3; ++i) {
+        const int code = runs[static_cast<std::size_t>(i)]->wait();
+        const std::string log = testsupport::readFile(dir / ("log" + std::to_string(i) + ".txt"));
+        EXPECT_EQ(code, 0) << log;
+        for (const auto& l : lines(log))
+            if (l.find(".mkv") != std::string::npos && l.find("quorin-convert") == std::string::npos)
+                outputs.insert(l);
+    }
+    ASSERT_EQ(outputs.size(), 3u);
+    for (const auto& o : outputs)
+        EXPECT_EQ(streamsOf(o), "video,audio") << o;
 }
 
 }  // namespace

@@ -39,11 +39,14 @@ TEST(CommandBuilder, VideoExampleMatchesTheDocumentedLine) {
     ConvertTask t;
     probed(t, ConvertMode::Video, "mp4");
     t.target_resolution = "1280x720";
+    // A crop of the whole picture and the probe's rate are left out: both would make
+    // ffmpeg drop frames of variable-rate sources.
     EXPECT_EQ(display(t),
               kHead +
-                  " -filter_complex [0:v]crop=1920:1080:0:0 -ac 2 -c:a aac -preset superfast -pix_fmt "
-                  "yuv420p -max_muxing_queue_size 34500 -r 24.000000 -map 0:v? -map 0:a? -s 1280x720 "
-                  "\"/out/clip.mp4\"");
+                  " -ac 2 -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 "
+                  "-map 0:v? -map 0:a? -s 1280x720 \"/out/clip.mp4\"");
+    t.crop_width = 1280;
+    EXPECT_NE(display(t).find(" -filter_complex [0:v]crop=1280:1080:0:0 -ac 2"), std::string::npos);
 }
 
 TEST(CommandBuilder, AudioFamilyOrderAndOptions) {
@@ -70,7 +73,7 @@ TEST(CommandBuilder, AudioFamilyOrderAndOptions) {
     t.has_data_stream = 1;
     t.clip_end = 30;
     EXPECT_EQ(display(t), kHead +
-                              " -ss 0 -to 30 -vn -map 0:v? -map 0:a:0 -ar 44100 -preset superfast -dn "
+                              " -ss 0 -to 30 -vn -map 0:a:0 -ar 44100 -preset superfast -dn "
                               "-max_muxing_queue_size 34500 \"/out/clip.mp3\"");
     t.target_audio_bitrate = "128";
     EXPECT_NE(display(t).find(" -b:a 128k"), std::string::npos);
@@ -78,14 +81,10 @@ TEST(CommandBuilder, AudioFamilyOrderAndOptions) {
 
 TEST(CommandBuilder, AudioTargetFragments) {
     const std::pair<const char*, const char*> cases[] = {
-        {"m4a", " -c:a aac -c:v copy -map 0:a -ar"},
-        {"wma", " -c:a wmav1 -map 0:a -ar"},
-        {"aac", " -c:a aac -map 0:a -ar"},
-        {"flac", " -c:a flac -map 0:a -ar"},
-        {"ac3", " -c:a ac3 -map 0:a -ar"},
-        {"wav", "\" -map 0:a -ar"},
-        {"m4r", " -f mpeg -ar"},
-        {"mp3", " -c:a libmp3lame -vsync 2 -ar"},
+        {"m4a", " -c:a aac -c:v copy -map 0:a -ar"}, {"wma", " -c:a wmav1 -map 0:a -ar"},
+        {"aac", " -c:a aac -map 0:a:0 -ar"},         {"flac", " -c:a flac -map 0:a:0 -ar"},
+        {"ac3", " -c:a ac3 -map 0:a:0 -ar"},         {"wav", "\" -map 0:a:0 -ar"},
+        {"m4r", " -c:a aac -f ipod -map 0:a:0 -ar"}, {"mp3", " -c:a libmp3lame -vsync 2 -ar"},
     };
     for (auto [ext, fragment] : cases) {
         ConvertTask t;
@@ -125,7 +124,7 @@ TEST(CommandBuilder, VideoFamilyCropCodecsAndMaps) {
     std::string line = display(t);
     EXPECT_EQ(line.find("crop="), std::string::npos);
     EXPECT_NE(line.find(" -c:v libvpx-vp9 -ac 2 -c:a libopus"), std::string::npos) << line;
-    EXPECT_NE(line.find(" -map 0:v? -map 0:a \""), std::string::npos) << line;
+    EXPECT_NE(line.find(" -map 0:v? -map 0:a? \""), std::string::npos) << line;  // sound optional
 
     t.rotation = 0;
     t.source_kind = 1;  // a qsv source is converted from its intermediate file
@@ -136,10 +135,14 @@ TEST(CommandBuilder, VideoFamilyCropCodecsAndMaps) {
     g.channels = 1;
     g.clip_start = 2;
     g.target_resolution = "1280x720";
-    EXPECT_EQ(display(g),
-              kHead +
-                  " -filter_complex [0:v]crop=1920:1080:0:0 -c:a aac -preset superfast -pix_fmt yuv420p "
-                  "-max_muxing_queue_size 34500 -r 24.000000 -s 1280x720 -ss 2 -to 60 \"/out/clip.gif\"");
+    EXPECT_EQ(display(g), kHead +
+                              " -c:a aac -preset superfast -pix_fmt yuv420p -max_muxing_queue_size 34500 -s "
+                              "1280x720 -ss 2 -to 60 \"/out/clip.gif\"");
+    // GIF delays are whole hundredths: above 50 fps the rate is divided to fit.
+    g.fps = 60;
+    EXPECT_NE(display(g).find(" -r 30.000000 "), std::string::npos);
+    g.fps = 120;
+    EXPECT_NE(display(g).find(" -r 40.000000 "), std::string::npos);
 
     for (const char* ext : {"wmv", "avi", "flv"}) {
         probed(t, ConvertMode::Video, ext);
@@ -186,12 +189,46 @@ TEST(CommandBuilder, OneShotOverridesApplyToOneJobOnly) {
         << first;
     std::string second = display(t, s);
     EXPECT_EQ(second.find("-b:v"), std::string::npos);
-    EXPECT_NE(second.find("-r 24.000000"), std::string::npos);
+    EXPECT_EQ(second.find(" -r "), std::string::npos);
 
     bitrate = 3000000;
     probed(t, ConvertMode::Compress, "mp4");
     display(t, s);
     EXPECT_EQ(bitrate, 3000000);  // compression keeps its own rate
+}
+
+TEST(CommandBuilder, ProbedStreamsAreMappedOneByOne) {
+    ConvertTask t;
+    probed(t, ConvertMode::Audio2, "wav");
+    t.streams_read = true;
+    t.main_video_stream = 2;  // a thumbnail track comes first
+    t.audio_streams = {1, 3};
+    t.main_audio_stream = 3;  // the default track
+    EXPECT_NE(display(t).find("\" -map 0:3 -ar"), std::string::npos) << display(t);
+    t.target_ext = "m4a";
+    EXPECT_NE(display(t).find(" -c:v copy -map 0:1 -map 0:3 -ar"), std::string::npos) << display(t);
+
+    t.mode = static_cast<int>(ConvertMode::Video);
+    t.target_ext = "webm";
+    t.crop_width = 1000;
+    std::string line = display(t);
+    EXPECT_NE(line.find(" -filter_complex [0:2]crop=1000:1080:0:0"), std::string::npos) << line;
+    EXPECT_NE(line.find(" -map 0:2 -map 0:1 -map 0:3 \""), std::string::npos) << line;
+    t.audio_streams.clear();  // no decodable sound: none mapped, none required
+    t.main_audio_stream = -1;
+    EXPECT_NE(display(t).find(" -map 0:2 \""), std::string::npos) << display(t);
+
+    // A merge part without sound gets silence, so every part has both streams.
+    t.mode = static_cast<int>(ConvertMode::Merge);
+    t.target_ext = "mp4";
+    line = display(t);
+    EXPECT_NE(line.find("\"/in/clip.mp4\" -f lavfi -i anullsrc=channel_layout=stereo:sample_rate=44100 "),
+              std::string::npos)
+        << line;
+    EXPECT_NE(line.find(" -map 0:2 -map 1:a -shortest"), std::string::npos) << line;
+    t.audio_streams = {1, 3};
+    t.main_audio_stream = 3;
+    EXPECT_NE(display(t).find(" -map 0:2 -map 0:3 \""), std::string::npos) << display(t);
 }
 
 TEST(CommandBuilder, PathsStayOneArgumentWhateverTheyHold) {

@@ -35,9 +35,9 @@ TEST(ConcatList, CommandKeepsEveryPathOneArgument) {
         convert::buildMergeCommand("/d/log/merge_1", "/w/1.txt", "/o/-x y.mkv", "ffmpeg");
     EXPECT_EQ(c.display(),
               "ffmpeg -safe 0 -hide_banner -progress \"/d/log/merge_1\" -y -f concat -i \"/w/1.txt\" "
-              "-map 0 \"/o/-x y.mkv\"");
+              "-map 0 -c copy \"/o/-x y.mkv\"");
     EXPECT_EQ(c.argv().back(), "/o/-x y.mkv");
-    EXPECT_EQ(c.argv().size(), 14u);
+    EXPECT_EQ(c.argv().size(), 16u);
 }
 
 struct JoinResult {

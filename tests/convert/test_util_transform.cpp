@@ -319,13 +319,18 @@ TEST(FfmpegMessages, LastMeaningfulLineBecomesASentence) {
         "Conversion failed!\n");
     const std::string last = convert::lastFfmpegLine(messages);
     EXPECT_EQ(last, "[mp4 @ 0x1] Error writing trailer: No space left on device");
-    EXPECT_EQ(convert::ffmpegFailureText(last),
-              "the output could not be written completely (is the disk full?)");
+    EXPECT_EQ(convert::ffmpegFailure(last).key, "FailDiskFull");
+    EXPECT_EQ(convert::ffmpegFailure(last).detail, last);  // ffmpeg's own words for the log
     std::istringstream status_only("frame=    1 size=0kB\rframe=   25 size=10kB\r\n");
     EXPECT_EQ(convert::lastFfmpegLine(status_only), "");
-    EXPECT_EQ(convert::ffmpegFailureText(""), "ffmpeg ended without finishing the output");
-    EXPECT_EQ(convert::ffmpegFailureText("x: Something odd"),
-              "ffmpeg stopped with an error: x: Something odd");
+    EXPECT_EQ(convert::ffmpegFailure("").key, "FailUnfinished");
+    EXPECT_EQ(convert::ffmpegFailure("Output file #0 does not contain any stream").key, "FailNoStream");
+    // Decoder noise with addresses says where the file is damaged.
+    const auto damaged = convert::ffmpegFailure("[h264 @ 0x55d0] error while decoding MB 3 4", 72.4);
+    EXPECT_EQ(damaged.key, "FailDamagedAt");
+    EXPECT_EQ(damaged.text, "the file is damaged at 1:12");
+    EXPECT_EQ(convert::ffmpegFailure("[h264 @ 0x55d0] error while decoding MB 3 4", 0).key, "FailDamaged");
+    EXPECT_EQ(convert::ffmpegFailure("x: Something odd").key, "FailOther");
 }
 
 }  // namespace
