@@ -414,7 +414,9 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
     std::error_code ec;
     fs::remove(join.listPath(), ec);
     if (end == JobEnd::Interrupted) {
-        printError("stopped; the partial output stays at " + join.mergedPath().string());
+        printError(fs::exists(join.mergedPath(), ec)
+                       ? "stopped; the merged file up to the stop is at " + join.mergedPath().string()
+                       : "stopped; nothing playable was written, so no merged file was kept");
         return 130;
     }
     if (end == JobEnd::Failed) {
