@@ -1,7 +1,11 @@
 #include "mainframe/queue_run.h"
 
-#include <cstdio>
 #include <filesystem>
+#include <span>
+#include <vector>
+
+#include "app/language.h"
+#include "convert/command_builder.h"
 
 namespace mainframe {
 
@@ -13,35 +17,76 @@ bool waiting(TaskState state) {
     return state == TaskState::Queued || state == TaskState::Running;
 }
 
-}  // namespace
-
-void QueueRun::queued(const convert::ConvertTask* task, Clock::time_point now) {
-    if (tasks_.empty())
-        started_ = now;
-    tasks_[task] = 0;
+// The media a task converts: its clip, else the whole source.
+int mediaSeconds(const convert::ConvertTask& task) {
+    return convert::isClipped(task) ? task.clip_end - task.clip_start : task.duration;
 }
 
-void QueueRun::progress(const convert::ConvertTask* task, int percent) {
+}  // namespace
+
+void QueueRun::queued(const convert::ConvertTask* task, Clock::time_point) {
+    tasks_[task] = Entry{};
+}
+
+void QueueRun::progress(const convert::ConvertTask* task, int percent, Clock::time_point now) {
     auto it = tasks_.find(task);
-    if (it != tasks_.end())
-        it->second = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    if (it == tasks_.end())
+        return;
+    it->second.percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    it->second.eta.update(it->second.percent, now);
 }
 
 int QueueRun::percent() const {
     if (tasks_.empty())
         return -1;
     long sum = 0;
-    for (const auto& [task, percent] : tasks_)
-        sum += waiting(task->state.load(std::memory_order_acquire)) ? percent : 100;
+    for (const auto& [task, entry] : tasks_)
+        sum += waiting(task->state.load(std::memory_order_acquire)) ? entry.percent : 100;
     return static_cast<int>(sum / static_cast<long>(tasks_.size()));
 }
 
-std::optional<int> QueueRun::secondsLeft(Clock::time_point now) const {
-    const int p = percent();
-    if (p <= 0)
+std::optional<int> QueueRun::taskSecondsLeft(const convert::ConvertTask* task, Clock::time_point now) const {
+    auto it = tasks_.find(task);
+    if (it == tasks_.end() || task->state.load(std::memory_order_acquire) != TaskState::Running)
         return std::nullopt;
-    const double elapsed = std::chrono::duration<double>(now - started_).count();
-    return static_cast<int>(elapsed * (100 - p) / p + 0.5);
+    return it->second.eta.secondsLeft(now);
+}
+
+std::optional<int> QueueRun::secondsLeft(Clock::time_point now) const {
+    const convert::ConvertTask* running = nullptr;
+    std::vector<int> waiting_media;
+    for (const auto& [task, entry] : tasks_) {
+        const TaskState state = task->state.load(std::memory_order_acquire);
+        if (state == TaskState::Queued)
+            waiting_media.push_back(mediaSeconds(*task));
+        else if (state == TaskState::Running && !running && entry.eta.secondsLeft(now))
+            running = task;
+    }
+    if (!running)
+        return std::nullopt;
+    return queueSecondsLeft(tasks_.at(running).eta, mediaSeconds(*running), waiting_media, now);
+}
+
+std::string QueueRun::statusText(Clock::time_point now) const {
+    const int p = percent();
+    if (p < 0)
+        return {};
+    std::string text = std::to_string(p) + "%";
+    if (std::optional<int> left = secondsLeft(now)) {
+        const std::string clock = clockText(*left);
+        text += " · " +
+                app::fillTextFormat(app::getText("TitleTimeLeft"), std::span<const std::string>(&clock, 1));
+    }
+    return text;
+}
+
+void showRowTimeLeft(RowModel& row, std::optional<int> seconds) {
+    RowPart& label = row.part("label_time_left");
+    label.visible = seconds.has_value();
+    if (seconds) {
+        const std::string clock = clockText(*seconds);
+        label.text = app::fillTextFormat(app::getText("TimeLeft"), std::span<const std::string>(&clock, 1));
+    }
 }
 
 std::optional<QueueRun::Summary> QueueRun::finishIfIdle() {
@@ -68,17 +113,6 @@ bool removePartialOutput(const convert::ConvertTask& task) {
         return false;
     std::error_code ec;
     return std::filesystem::remove(task.output_path, ec);
-}
-
-std::string formatDuration(int seconds) {
-    if (seconds < 0)
-        seconds = 0;
-    char buf[32];
-    if (seconds >= 3600)
-        std::snprintf(buf, sizeof buf, "%d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
-    else
-        std::snprintf(buf, sizeof buf, "%d:%02d", seconds / 60, seconds % 60);
-    return buf;
 }
 
 }  // namespace mainframe

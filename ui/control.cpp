@@ -112,12 +112,22 @@ Control::~Control() = default;
 
 void Control::setText(const std::string& text) {
     text_ = QString::fromStdString(text);
+    if (auto_width_)
+        updateGeometry();
     update();
+}
+
+int Control::textWidth() const {
+    const Skin& s = skin();
+    const int pad = s.scaled(text_padding_.left()) + s.scaled(text_padding_.right());
+    const int text = text_.isEmpty() ? 0 : QFontMetrics(controlFont()).horizontalAdvance(text_) + 1;
+    return std::max(pad + text, s.scaled(min_width_));
 }
 
 QSize Control::sizeHint() const {
     const Skin& s = skin();
-    return {fixed_width_ ? s.scaled(fixed_width_) : 0, fixed_height_ ? s.scaled(fixed_height_) : 0};
+    const int width = fixed_width_ ? s.scaled(fixed_width_) : auto_width_ ? textWidth() : 0;
+    return {width, fixed_height_ ? s.scaled(fixed_height_) : 0};
 }
 
 bool Control::setAttribute(std::string_view name, std::string_view value) {
@@ -146,7 +156,11 @@ bool Control::setAttribute(std::string_view name, std::string_view value) {
              if (c.fixed_height_ > 0)
                  c.setFixedHeight(skin().scaled(c.fixed_height_));
          }},
-        {"minwidth", [](Control& c, std::string_view v) { c.setMinimumWidth(skin().scaled(parseInt(v))); }},
+        {"minwidth",
+         [](Control& c, std::string_view v) {
+             c.min_width_ = parseInt(v);
+             c.setMinimumWidth(skin().scaled(c.min_width_));
+         }},
         {"minheight", [](Control& c, std::string_view v) { c.setMinimumHeight(skin().scaled(parseInt(v))); }},
         {"maxwidth", [](Control& c, std::string_view v) { c.setMaximumWidth(skin().scaled(parseInt(v))); }},
         {"maxheight", [](Control& c, std::string_view v) { c.setMaximumHeight(skin().scaled(parseInt(v))); }},
@@ -185,6 +199,13 @@ bool Control::setAttribute(std::string_view name, std::string_view value) {
         {"wordbreak", &Control::applyWordBreak},
         {"multiline", &Control::applyWordBreak},
         {"endellipsis", [](Control& c, std::string_view v) { c.end_ellipsis_ = parseBool(v); }},
+        {"autocalcwidth",
+         [](Control& c, std::string_view v) {
+             c.auto_width_ = parseBool(v);
+             c.setSizePolicy(c.auto_width_ ? QSizePolicy::Fixed : QSizePolicy::Expanding,
+                             c.sizePolicy().verticalPolicy());
+             c.updateGeometry();
+         }},
         {"showhtml", [](Control& c, std::string_view v) { c.show_html_ = parseBool(v); }},
         {"font", [](Control& c, std::string_view v) { c.font_id_ = parseInt(v); }},
         {"fontsize", [](Control& c, std::string_view v) { c.font_size_ = parseInt(v); }},

@@ -102,7 +102,7 @@ public:
     // without being elided or cut (true when there is no text).
     virtual bool textFits() const;
 
-    QSize minimumSizeHint() const override { return {0, 0}; }
+    QSize minimumSizeHint() const override { return {auto_width_ ? textWidth() : 0, 0}; }
     QSize sizeHint() const override;
 
 protected:
@@ -132,10 +132,13 @@ protected:
 
 private:
     static void applyWordBreak(Control& c, std::string_view value);
+    // "autocalcwidth": the width the text needs with its padding, in the control's font.
+    int textWidth() const;
     std::string tag_;
     std::string user_data_;
     std::uintptr_t user_tag_ = 0;
     int fixed_width_ = 0, fixed_height_ = 0;
+    int min_width_ = 0;  // layout units
     QMargins padding_;
     bool float_ = false;
     QRect float_pos_;
@@ -146,6 +149,7 @@ private:
     int align_ = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     bool end_ellipsis_ = true;
     bool show_html_ = false;
+    bool auto_width_ = false;
     int font_size_ = 0;  // layout units; 0 = the window's default font
     int font_weight_ = 0;
     int font_id_ = -1;

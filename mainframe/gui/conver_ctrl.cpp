@@ -2,9 +2,7 @@
 
 #include <QLineEdit>
 #include <filesystem>
-#include <span>
 
-#include "app/language.h"
 #include "platform/process.h"
 #include "ui/controls.h"
 #include "ui/skin.h"
@@ -65,7 +63,7 @@ ui::Control* CConverCtrlUI::part(const std::string& name) const {
     return it == parts_.end() ? nullptr : it->second;
 }
 
-void CConverCtrlUI::refresh(EtaClock::time_point now) {
+void CConverCtrlUI::refresh() {
     if (!model_)
         return;
     for (const auto& [name, want] : model_->parts()) {
@@ -94,30 +92,6 @@ void CConverCtrlUI::refresh(EtaClock::time_point now) {
         if ((first && !want.bkimage.empty()) || (!first && had.bkimage != want.bkimage))
             c->setAttribute("bkimage", want.bkimage);
         had = want;
-    }
-    showTimeLeft(now);
-}
-
-void CConverCtrlUI::showTimeLeft(EtaClock::time_point now) {
-    ui::Control* label = part("label_time_left");
-    const bool running = model_->visible("pic_recode_progress");
-    const std::string text = model_->text("pic_recode_progress");
-    std::optional<int> left;
-    if (running && !text.empty()) {
-        const int percent = std::atoi(text.c_str());
-        if (percent != time_left_.percent() || percent == 0)
-            time_left_.update(percent, now);
-        left = time_left_.secondsLeft(now);
-    } else {
-        time_left_.reset();
-    }
-    if (!label)
-        return;
-    label->setShown(left.has_value());
-    if (left) {
-        const std::string clock = clockText(*left);
-        label->setText(
-            app::fillTextFormat(app::getText("TimeLeft"), std::span<const std::string>(&clock, 1)));
     }
 }
 
@@ -159,7 +133,7 @@ ui::Control* RowFactory::makeRow(RowModel& model) {
     ctrl->bind(&model);
     row->setUserTag(reinterpret_cast<std::uintptr_t>(model.task()));
     rows_[&model] = row;
-    ctrl->refresh(EtaClock::now());
+    ctrl->refresh();
     return row;
 }
 
@@ -179,7 +153,7 @@ bool RowFactory::refresh(const RowModel* model) const {
     CConverCtrlUI* ctrl = row ? row->findChild<CConverCtrlUI*>() : nullptr;
     if (!ctrl)
         return false;
-    ctrl->refresh(EtaClock::now());
+    ctrl->refresh();
     return true;
 }
 
@@ -210,7 +184,7 @@ void toggleRenameEdit(ui::Control* sender) {
     if (ctrl->model()->enabled("edit_new_video_name"))
         return commitRenameEdit(edit);
     toggleRename(*ctrl->model());
-    ctrl->refresh(EtaClock::now());
+    ctrl->refresh();
     edit->setFocus(Qt::OtherFocusReason);
     if (auto* line = qobject_cast<ui::Edit*>(edit))
         line->lineEdit()->selectAll();  // typing replaces the name, arrows keep it
@@ -222,7 +196,7 @@ void commitRenameEdit(ui::Control* edit) {
         return;
     ctrl->model()->setText("edit_new_video_name", edit->text());
     commitRename(*ctrl->model());
-    ctrl->refresh(EtaClock::now());
+    ctrl->refresh();
 }
 
 void syncRowOrder(ui::List& list, const std::vector<RowModel*>& models, const RowFactory& factory) {

@@ -12,7 +12,6 @@
 #include <unordered_map>
 
 #include "mainframe/row_model.h"
-#include "mainframe/time_left.h"
 #include "ui/builder.h"
 #include "ui/container.h"
 #include "ui/window.h"
@@ -37,17 +36,15 @@ public:
     // The control of that name inside the row, or null.
     ui::Control* part(const std::string& name) const;
     // Copies the model onto the controls (only what changed since the last refresh).
-    void refresh(EtaClock::time_point now);
+    void refresh();
 
 private:
     friend class RowFactory;
     void bind(RowModel* model) { model_ = model; }
-    void showTimeLeft(EtaClock::time_point now);
 
     RowModel* model_ = nullptr;
     std::unordered_map<std::string, ui::Control*> parts_;
     std::unordered_map<std::string, RowPart> shown_;  // what refresh last applied
-    TimeLeftEstimator time_left_;
 };
 
 // The window's row builder: the row markup is read and parsed once, then every row is

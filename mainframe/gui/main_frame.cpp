@@ -351,8 +351,10 @@ void CMainFrame::addRows(const std::vector<ConvertTask*>& tasks) {
 }
 
 void CMainFrame::refreshRow(const ConvertTask* task) {
-    if (RowModel* row = task ? TaskLists::rowOf(task) : nullptr)
+    if (RowModel* row = task ? TaskLists::rowOf(task) : nullptr) {
+        showRowTimeLeft(*row, run_.taskSecondsLeft(task));
         rows_->refresh(row);
+    }
 }
 
 void CMainFrame::refreshRows(ConvertMode mode) {
@@ -669,15 +671,10 @@ void CMainFrame::afterQueueChange() {
 }
 
 void CMainFrame::updateTitle() {
-    std::string title = title_;
-    const int percent = run_.percent();
-    if (percent >= 0) {
-        std::string progress = std::to_string(percent) + "%";
-        if (std::optional<int> left = run_.secondsLeft())
-            progress += " · " + fill(app::getText("TitleTimeLeft"), {formatDuration(*left)});
-        title = progress + " – " + title_;
-    }
-    setWindowTitle(QString::fromStdString(title));
+    const std::string status = run_.statusText();
+    setWindowTitle(QString::fromStdString(status.empty() ? title_ : status + " – " + title_));
+    setControlText("label_queue_status", status);
+    setControlVisible("label_queue_status", !status.empty());
 }
 
 void CMainFrame::removeSelectedRow() {

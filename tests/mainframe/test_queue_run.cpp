@@ -1,7 +1,8 @@
-// What the window reports of a run of the queue (title percentage, time left, the
-// summary at its end), the batches of paths from drops and the command line, and the
+// What the window reports of a run of the queue (percentage, the task's and the run's
+// time left, the summary at its end), the batches of paths from drops and the command line, and the
 // clean-up of a stopped job's cut-off output.
 
+#include "app/language.h"
 #include "convert/convert_task.h"
 #include "mainframe/path_batch.h"
 #include "mainframe/queue_run.h"
@@ -39,8 +40,6 @@ TEST(QueueRun, PercentCountsFinishedTasksInFullAndEndsOnceNothingWaits) {
     run.progress(&a, 60);
     run.progress(nullptr, 99);  // not of this run
     EXPECT_EQ(run.percent(), 20);
-    // 20 % took 10 s: 40 s to go.
-    EXPECT_EQ(run.secondsLeft(t0 + std::chrono::seconds(10)), 40);
     setState(a, TaskState::Done);
     setState(b, TaskState::Failed);
     EXPECT_EQ(run.percent(), 66);
@@ -62,11 +61,39 @@ TEST(QueueRun, PercentCountsFinishedTasksInFullAndEndsOnceNothingWaits) {
     EXPECT_EQ(run.percent(), 100) << "readings are clamped";
 }
 
-TEST(QueueRun, DurationsReadAsClockTimes) {
-    EXPECT_EQ(mainframe::formatDuration(9), "0:09");
-    EXPECT_EQ(mainframe::formatDuration(247), "4:07");
-    EXPECT_EQ(mainframe::formatDuration(3909), "1:05:09");
-    EXPECT_EQ(mainframe::formatDuration(-5), "0:00");
+TEST(QueueRun, TimeLeftOfTheConvertingTaskAndOfTheQueueOnceThePaceIsKnown) {
+    app::setCurrentLanguage(app::LanguageId::English);
+    ConvertTask a("/x/a.mp4", ConvertMode::Video), b("/x/b.mp4", ConvertMode::Video);
+    a.duration = a.clip_end = 100;
+    b.duration = 200;
+    b.clip_start = 20, b.clip_end = 70;  // a clip: 50 s of media
+    QueueRun run;
+    const auto t0 = QueueRun::Clock::now();
+    for (ConvertTask* t : {&a, &b}) {
+        setState(*t, TaskState::Queued);
+        run.queued(t, t0);
+    }
+    setState(a, TaskState::Running);
+    run.progress(&a, 10, t0);
+    run.progress(&a, 20, t0 + std::chrono::seconds(2));
+    EXPECT_FALSE(run.taskSecondsLeft(&a, t0 + std::chrono::seconds(2))) << "too early to say";
+    EXPECT_FALSE(run.secondsLeft(t0 + std::chrono::seconds(2)));
+    EXPECT_EQ(run.statusText(t0 + std::chrono::seconds(2)), "10%");
+    run.progress(&a, 30, t0 + std::chrono::seconds(4));
+    const auto t4 = t0 + std::chrono::seconds(4);
+    EXPECT_EQ(run.taskSecondsLeft(&a, t4), 14);  // 5 %/s, 70 % to go
+    EXPECT_FALSE(run.taskSecondsLeft(&b, t4)) << "not converting";
+    // 5 % of 100 s is 5 s of media a second: b's 50 s take 10 s more.
+    EXPECT_EQ(run.secondsLeft(t4), 24);
+    EXPECT_EQ(run.statusText(t4), "15% · 0:24 left");
+
+    mainframe::RowModel row(&a);
+    mainframe::showRowTimeLeft(row, run.taskSecondsLeft(&a, t4));
+    EXPECT_TRUE(row.visible("label_time_left"));
+    EXPECT_EQ(row.text("label_time_left"), "0:14 left");
+    setState(a, TaskState::Stopped);
+    mainframe::showRowTimeLeft(row, run.taskSecondsLeft(&a, t4));
+    EXPECT_FALSE(row.visible("label_time_left"));
 }
 
 TEST(PartialOutput, OnlyAnUnfinishedTasksOwnFileIsRemoved) {

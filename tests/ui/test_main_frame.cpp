@@ -241,8 +241,12 @@ TEST_F(MainFrameTest, StoppingAndClosingWhileConverting) {
     EXPECT_TRUE(frame_->isVisible());
     EXPECT_TRUE(frame_->worker().hasJob(task));
     EXPECT_EQ(task->state.load(), TaskState::Running);
-    // The title says how far the queue is.
+    // The title and the status line say how far the queue is; the row and the queue
+    // know their time left after a few seconds of progress.
     ASSERT_TRUE(waitFor([&] { return frame_->windowTitle().endsWith("– Converter"); }));
+    ASSERT_TRUE(waitFor([&] { return shownInRow(task, "label_time_left"); }, 20000));
+    EXPECT_TRUE(find("label_queue_status")->isVisibleTo(frame_.get()));
+    EXPECT_TRUE(find("label_queue_status")->text().find("left") != std::string::npos);
 
     // Stopping asks, kills the job and takes its cut-off file away.
     answer_ = true;

@@ -10,6 +10,7 @@
 #include "app/language.h"
 #include "convert/convert_task.h"
 #include "mainframe/gui/conver_ctrl.h"
+#include "mainframe/queue_run.h"
 #include "mainframe/row_look.h"
 #include "mainframe/row_model.h"
 #include "mainframe/target_selection.h"
@@ -244,25 +245,16 @@ TEST_F(Rows, RenameCommitsOnFocusLossAndAnEmptyNameGivesTheOldOneBack) {
     EXPECT_EQ(m.task()->output_name, "Final");
 }
 
-TEST_F(Rows, TheTimeLeftShowsOnceThePaceIsKnown) {
+TEST_F(Rows, TheTimeLeftLabelFollowsTheModel) {
     auto& m = model(ConvertMode::Video, TaskState::Running, false, ConvertMode::Video);
     ui::Control* row = build(m);
-    auto* ctrl = row->findChild<mainframe::gui::CConverCtrlUI*>();
-    ASSERT_NE(ctrl, nullptr);
-    const auto t0 = mainframe::EtaClock::now();
-    mainframe::setRowProgress(m, 10);
-    ctrl->refresh(t0);
-    mainframe::setRowProgress(m, 20);
-    ctrl->refresh(t0 + std::chrono::seconds(2));
-    EXPECT_FALSE(shown(row, "label_time_left"));  // too early to say
-    mainframe::setRowProgress(m, 30);
-    ctrl->refresh(t0 + std::chrono::seconds(4));
+    EXPECT_FALSE(shown(row, "label_time_left"));  // unknown at first
+    mainframe::showRowTimeLeft(m, 14);
+    ASSERT_TRUE(factory_.refresh(&m));
     EXPECT_TRUE(shown(row, "label_time_left"));
-    EXPECT_EQ(text(row, "label_time_left"), "0:14 left");  // 5 %/s, 70 % to go
-    // Idle again (stopped): no estimate.
-    m.task()->state.store(TaskState::Stopped);
-    mainframe::applyRowLook(m, true, ConvertMode::Video);
-    ctrl->refresh(t0 + std::chrono::seconds(5));
+    EXPECT_EQ(text(row, "label_time_left"), "0:14 left");
+    mainframe::showRowTimeLeft(m, std::nullopt);
+    ASSERT_TRUE(factory_.refresh(&m));
     EXPECT_FALSE(shown(row, "label_time_left"));
 }
 

@@ -34,6 +34,7 @@
 #include "mainframe/gui/conver_ctrl.h"
 #include "mainframe/gui/main_frame.h"
 #include "mainframe/gui/merge_dlg.h"
+#include "mainframe/queue_run.h"
 #include "mainframe/row_look.h"
 #include "platform/files.h"
 #include "platform/folders.h"
@@ -96,22 +97,26 @@ void fillRows(ui::Window& window, uishot::SampleRows& samples, mainframe::gui::R
         c->setShown(false);
     if (ui::Control* c = window.find("no_empty_frame"))
         c->setShown(true);
+    // Readings eight seconds apart, so the running row knows its time left.
+    mainframe::QueueRun run;
     const auto now = mainframe::EtaClock::now();
     for (auto& model : samples.rows) {
-        ui::Control* row = factory.makeRow(*model);
-        if (!row)
+        if (model->task()->state.load() != convert::TaskState::Running)
             continue;
-        list->add(row);
-        // Two readings eight seconds apart, so the running row knows its time left.
-        if (model->visible("pic_recode_progress") && model->text("pic_recode_progress") != "0%\n") {
-            auto* ctrl = row->findChild<mainframe::gui::CConverCtrlUI*>();
-            mainframe::setRowProgress(*model, samples.running_percent / 2);
-            ctrl->refresh(now);
-            mainframe::setRowProgress(*model, samples.running_percent);
-            ctrl->refresh(now + std::chrono::seconds(8));
-        }
+        run.queued(model->task(), now);
+        run.progress(model->task(), samples.running_percent / 2, now);
+        run.progress(model->task(), samples.running_percent, now + std::chrono::seconds(8));
+        mainframe::showRowTimeLeft(*model, run.taskSecondsLeft(model->task(), now + std::chrono::seconds(8)));
     }
-    window.resizeClient(880, 260 + 100 * list->count());
+    for (auto& model : samples.rows) {
+        if (ui::Control* row = factory.makeRow(*model))
+            list->add(row);
+    }
+    if (ui::Control* status = window.find("label_queue_status")) {
+        status->setText(run.statusText(now + std::chrono::seconds(8)));
+        status->setShown(true);
+    }
+    window.resizeClient(960, 260 + 100 * list->count());
 }
 
 }  // namespace
