@@ -131,6 +131,11 @@ std::string qtFilter(ConvertMode mode) {
            filter.description + " (" + patterns + ")";
 }
 
+OnlineServices& installedOnlineServices() {
+    static OnlineServices services;
+    return services;
+}
+
 void desktopNotification(const std::string& title, const std::string& body) {
     // Without a session bus nothing is started to find one.
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
@@ -256,6 +261,8 @@ void CMainFrame::fillDefaultHooks() {
     if (!hooks_.settings) {
         hooks_.settings = [this] { app::CSettingDlg(this, context_.settings).run(); };
     }
+    if (!hooks_.online)
+        hooks_.online = installedOnlineServices();
     if (!hooks_.about) {
         hooks_.about = [this] {
             app::CAboutDlg dlg(this, context_.branding, title_, app::programVersion().text);
@@ -272,6 +279,7 @@ Prompts CMainFrame::prompts() {
     p.run_merge = [this](const convert::MergeRequest& request) { return hooks_.run_merge(request); };
     p.open_folder = [](const std::string& folder) { gui::openOutputFolder(folder); };
     p.log = [](const std::string& line) { app::fileLogRaw(line); };
+    p.record = hooks_.online->record;
     return p;
 }
 
@@ -284,8 +292,7 @@ void CMainFrame::initWindow() {
             logo->setAttribute("bkimage", "file='" + context_.branding.title_logo + "' restype='fullpath'");
     }
     setControlVisible("btnRestore", false);
-    // The toolbox and the update check come with the online services.
-    setControlVisible("LayoutToolbox", false);
+    showToolboxArea();
     showOutputFolder(lists_->initOutputFolder());
     setMode(ConvertMode::Video);
 }
@@ -460,7 +467,7 @@ void CMainFrame::onClick(ui::Notify& n) {
     } else if (name == "btnKefu") {
         openSupport();
     } else if (name == "btnToolbox") {
-        // Offered only once the toolbox is available (its area stays hidden until then).
+        toggleToolbox();
     } else if (name == "btn_menu_format") {
         popupMenu("format_menu.xml", "btn_menu_format", true);
     } else if (name == "btn_menu_compress") {
@@ -585,6 +592,27 @@ void CMainFrame::openSupport() {
         gui::desktopActions().open(support_url_);
 }
 
+void CMainFrame::showToolboxArea() {
+    const OnlineServices& online = *hooks_.online;
+    setControlVisible("LayoutToolbox",
+                      online.open_toolbox && online.toolbox_available && online.toolbox_available());
+}
+
+// "btnToolbox": the popup at the button's lower-left corner, or away when it shows.
+void CMainFrame::toggleToolbox() {
+    const OnlineServices& online = *hooks_.online;
+    ui::Control* button = find("btnToolbox");
+    if (!button || !online.open_toolbox)
+        return;
+    if (online.toolbox_shown && online.toolbox_shown()) {
+        if (online.hide_toolbox)
+            online.hide_toolbox();
+        return;
+    }
+    if (online.toolbox_available && online.toolbox_available())
+        online.open_toolbox(*this, button->mapToGlobal(QPoint(0, button->height())));
+}
+
 void CMainFrame::popupMenu(const std::string& layout, const char* anchor_name, bool below) {
     menu_.reset();
     menu_ = ui::Menu::load(layout);
@@ -602,7 +630,9 @@ void CMainFrame::popupMenu(const std::string& layout, const char* anchor_name, b
             menu_->setUserData(item, "menuLang");
         }
         // Entries whose service is not there are left out rather than shown dead.
-        menu_->setVisible("menuUpdate", false);
+        const OnlineServices& online = *hooks_.online;
+        menu_->setVisible("menuUpdate", online.check_for_updates && online.update_menu_visible &&
+                                            online.update_menu_visible());
         menu_->setVisible("menuFeedback", false);
         menu_->setVisible("menuKefu", !support_url_.empty());
     }
@@ -629,6 +659,9 @@ void CMainFrame::onMenuCommand(const std::string& name, const std::string& user_
         app::onLanguageMenu(name, app::currentLanguage(), actions);
     } else if (name == "menuKefu") {
         openSupport();
+    } else if (sameText(name, "menuUpdate")) {
+        if (hooks_.online->check_for_updates)
+            hooks_.online->check_for_updates(*this);
     } else if (sameText(name, "menuAbout")) {
         hooks_.about();
     }
@@ -640,6 +673,16 @@ platform::LParam CMainFrame::onCustomMessage(std::uint32_t id, platform::WParam 
         const auto* command = reinterpret_cast<const ui::MenuCommand*>(wparam);
         if (command)
             onMenuCommand(command->name, command->user_data);
+        return 0;
+    }
+    const OnlineServices& online = *hooks_.online;
+    if (online.update_found_message && id == online.update_found_message) {
+        if (online.update_found)
+            online.update_found(*this);
+        return 0;
+    }
+    if (online.toolbox_ready_message && id == online.toolbox_ready_message) {
+        showToolboxArea();
         return 0;
     }
     const platform::MainWindowMessage message(platform::Message{id, wparam, lparam});
@@ -727,6 +770,8 @@ void CMainFrame::shutdown() {
         return;
     shut_down_ = true;
     menu_.reset();
+    if (hooks_.online && hooks_.online->close_toolbox)
+        hooks_.online->close_toolbox();
     if (merge_dlg_)
         merge_dlg_->QWidget::close();
     // The probe may wait in send(): from now on it is answered at once.
@@ -755,6 +800,10 @@ void CMainFrame::shutdown() {
     }
     worker_.reset();
     lists_.reset();
+}
+
+void setOnlineServices(OnlineServices services) {
+    installedOnlineServices() = std::move(services);
 }
 
 void installMainFrame() {

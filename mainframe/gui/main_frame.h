@@ -6,10 +6,12 @@
 // through MainFrameHooks, so tests answer them; files, folders and addresses open
 // through gui::desktopActions().
 
+#include <QPoint>
 #include <QPointer>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +36,26 @@ namespace gui {
 class CMergeDlg;
 }
 
+// The online services' part of the main window. The program fills it when it is built
+// with them (mainframe does not see online/); an empty entry is a service that is not
+// there, and what belongs to it stays hidden.
+struct OnlineServices {
+    std::function<bool()> update_menu_visible;                // "menuUpdate" offered
+    std::function<void(ui::Window& main)> check_for_updates;  // "menuUpdate"
+    std::uint32_t update_found_message = 0;                   // its answer: the update dialog
+    std::function<void(ui::Window& main)> update_found;
+    std::uint32_t toolbox_ready_message = 0;  // "LayoutToolbox" shown again by availability
+    std::function<bool()> toolbox_available;
+    std::function<bool()> toolbox_shown;
+    std::function<void(ui::Window& main, QPoint screen_pos)> open_toolbox;
+    std::function<void()> hide_toolbox;
+    std::function<void()> close_toolbox;  // the window's destruction
+    // A conversion ended (the usage summary).
+    std::function<void(bool success, const std::string& source_ext, const std::string& target_ext)> record;
+};
+// The services every later CMainFrame gets (unless its hooks bring their own).
+void setOnlineServices(OnlineServices services);
+
 struct MainFrameHooks {
     // A Yes/No question by "Message" key, `arg` filling its "%s"; true for Yes.
     std::function<bool(std::string_view key, const std::string& arg)> ask;
@@ -54,6 +76,8 @@ struct MainFrameHooks {
     // The settings and about dialogs, modal.
     std::function<void()> settings;
     std::function<void()> about;
+    // Default: what setOnlineServices installed.
+    std::optional<OnlineServices> online;
 };
 
 struct MainFrameOptions {
@@ -122,6 +146,8 @@ private:
     void afterQueueChange();
     void updateTitle();
     void openSupport();
+    void showToolboxArea();
+    void toggleToolbox();
     Prompts prompts();
     void fillDefaultHooks();
     void shutdown();

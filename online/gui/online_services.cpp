@@ -133,6 +133,15 @@ void openToolbox(ui::Window& main, QPoint screen_pos) {
         window.reset();
 }
 
+bool toolboxShown() {
+    return toolboxWindow() && toolboxWindow()->isVisible();
+}
+
+void hideToolbox() {
+    if (toolboxWindow())
+        toolboxWindow()->hidePopup();
+}
+
 void closeToolbox() {
     toolboxWindow().reset();
 }

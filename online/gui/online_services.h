@@ -29,6 +29,9 @@ void onUpdateFound(ui::Window& main);
 bool toolboxAvailable();
 // "btnToolbox": the popup at `screen_pos` (the button's lower-left corner).
 void openToolbox(ui::Window& main, QPoint screen_pos);
+// Whether the popup shows now; hides it (the button toggles it).
+bool toolboxShown();
+void hideToolbox();
 // Main window destruction.
 void closeToolbox();
 

@@ -19,6 +19,7 @@
 #include "qt_env.h"
 #include "test_support.h"
 #include "ui/controls.h"
+#include "ui/menu.h"
 #include "ui/skin.h"
 
 namespace {
@@ -40,6 +41,7 @@ protected:
     std::vector<std::string> asked_, shown_, opened_, notified_;
     std::vector<std::string> dialog_files_;
     bool answer_ = true;
+    mainframe::MainFrameHooks hooks_;
     mainframe::gui::DesktopActions saved_actions_;
     std::vector<std::string> clipped_;                 // sources the clip dialog was opened for
     std::optional<player::ClipSettings> clip_answer_;  // what it confirms; none: Close
@@ -48,7 +50,7 @@ protected:
         app::setCurrentLanguage(app::LanguageId::English);
         ASSERT_TRUE(ui::skin().openArchive(platform::programDir() / "skin" / "skin_en.skin"));
         fs::create_directories(dir_ / "out");
-        mainframe::MainFrameHooks hooks;
+        mainframe::MainFrameHooks& hooks = hooks_;
         hooks.ask = [this](std::string_view key, const std::string&) {
             asked_.emplace_back(key);
             return answer_;
@@ -74,12 +76,16 @@ protected:
             return true;
         };
         mainframe::gui::desktopActions() = {opener, opener};
+        makeFrame();
+    }
+    void makeFrame() {
+        frame_.reset();
         mainframe::MainFrameOptions options;
         options.jobs.success_delay_ms = 0;
         options.jobs.poll_interval_ms = 100;
         options.jobs.ready_poll_ms = 20;
         frame_ = std::make_unique<CMainFrame>(
-            app::MainWindowContext{settings_, branding_, "Converter", false}, options, hooks);
+            app::MainWindowContext{settings_, branding_, "Converter", false}, options, hooks_);
         ASSERT_TRUE(frame_->createFromSkin());
         frame_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame_.get()));
@@ -408,6 +414,55 @@ TEST_F(MainFrameTest, ClipButtonsNeverOnRotatedVideosNorInModeCompress) {
     click("btn_addfile01");
     ASSERT_TRUE(waitFor([&] { return allProbed(ConvertMode::Compress); }));
     EXPECT_FALSE(shownInRow(tasks(ConvertMode::Compress)[0], "layClipVideo1"));
+}
+
+TEST_F(MainFrameTest, OnlineEntriesShowOnlyWithTheirServices) {
+    // Built without the services (or with no host): no update entry, no toolbox.
+    EXPECT_FALSE(find("LayoutToolbox")->isVisibleTo(frame_.get()));
+    click("btnMenu");
+    ASSERT_NE(frame_->openMenu(), nullptr);
+    EXPECT_FALSE(frame_->openMenu()->isVisible("menuUpdate"));
+
+    int checks = 0, found = 0, opened = 0, hidden = 0;
+    bool available = false, popup = false;
+    std::vector<std::string> records;
+    mainframe::OnlineServices online;
+    online.update_menu_visible = [] { return true; };
+    online.check_for_updates = [&](ui::Window&) { ++checks; };
+    online.update_found_message = 1033;
+    online.update_found = [&](ui::Window&) { ++found; };
+    online.toolbox_ready_message = 1030;
+    online.toolbox_available = [&] { return available; };
+    online.toolbox_shown = [&] { return popup; };
+    online.open_toolbox = [&](ui::Window&, QPoint) { ++opened, popup = true; };
+    online.hide_toolbox = [&] { ++hidden, popup = false; };
+    online.record = [&](bool ok, const std::string& from, const std::string& to) {
+        records.push_back((ok ? "ok " : "failed ") + from + ">" + to);
+    };
+    hooks_.online = online;
+    makeFrame();
+    click("btnMenu");
+    ASSERT_TRUE(frame_->openMenu()->isVisible("menuUpdate"));
+    ASSERT_TRUE(frame_->openMenu()->trigger(frame_.get(), "menuUpdate"));
+    ASSERT_TRUE(waitFor([&] { return checks == 1; }, 3000));
+    frame_->post(1033, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return found == 1; }, 3000));
+    // A package arrived: the toolbox shows; its button opens and closes the popup.
+    EXPECT_FALSE(find("LayoutToolbox")->isVisibleTo(frame_.get()));
+    available = true;
+    frame_->post(1030, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return find("LayoutToolbox")->isVisibleTo(frame_.get()); }, 3000));
+    click("btnToolbox");
+    click("btnToolbox");
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(hidden, 1);
+
+    dialog_files_ = {clip("a.mp4").string()};
+    click("btn_addfile01");
+    ASSERT_TRUE(waitFor([&] { return allProbed(ConvertMode::Video); }));
+    click("btn_transform");
+    ASSERT_TRUE(waitFor([&] { return allSettled(ConvertMode::Video); }));
+    EXPECT_EQ(records, std::vector<std::string>{"ok mp4>mp4"});
 }
 
 }  // namespace

@@ -102,6 +102,13 @@ int main(int argc, char** argv) {
         for (qreal y : {0.38, 0.5, 0.62})
             p.drawLine(QPointF(s * 0.36, s * y), QPointF(s * 0.64, s * y));
     });
+    ok &= draw(dir, "toolbox.png", 64, [](QPainter& p, qreal s) {
+        p.setPen(glyphPen(s));
+        p.setBrush(Qt::NoBrush);
+        for (qreal x : {0.33, 0.53})
+            for (qreal y : {0.33, 0.53})
+                p.drawRoundedRect(QRectF(s * x, s * y, s * 0.14, s * 0.14), s * 0.03, s * 0.03);
+    });
     // Message icons: 40 units.
     ok &= draw(dir, "icon_info.png", 80, [](QPainter& p, qreal s) {
         roundIcon(p, s, kAccent, [](QPainter& p, qreal s) {
