@@ -15,7 +15,6 @@
 
 #include "app/branding_info.h"
 #include "app/crash.h"
-#include "app/gui/main_shell.h"
 #include "app/gui/message_dlg.h"
 #include "app/gui/single_instance.h"
 #include "app/language.h"
@@ -197,16 +196,13 @@ void runApplication(const std::string& command_line, const std::vector<std::stri
 
     runHook(onlineHooks().started);
     MainWindowContext context{settings, branding, title, isRightToLeft(language)};
-    std::unique_ptr<ui::Window> window;
-    if (mainWindowFactory()) {
-        window = mainWindowFactory()(context);
-    } else {
-        auto shell = std::make_unique<CMainShell>(context);
-        if (shell->createFromSkin())
-            window = std::move(shell);
-    }
-    if (!window)
+    // The program installs its main window; without one (or when its skin cannot be
+    // built) there is nothing to run.
+    std::unique_ptr<ui::Window> window = mainWindowFactory() ? mainWindowFactory()(context) : nullptr;
+    if (!window) {
+        std::fprintf(stderr, "QuorinVideoConverter: the main window cannot be built\n");
         return;
+    }
 
     SingleInstance instance;
     ui::Window* main = window.get();

@@ -34,8 +34,8 @@ struct MainWindowContext {
     std::string title;  // "ProductName", or the oem.ini "UI" "ProductName"
     bool right_to_left = false;
 };
-// The main window of the program; the shell of skin.xml until a module installs
-// its own (the converter window).
+// The main window of the program, installed by the program (the converter window of
+// mainframe/gui).
 using MainWindowFactory = std::function<std::unique_ptr<ui::Window>(const MainWindowContext&)>;
 void setMainWindowFactory(MainWindowFactory factory);
 // What the main window does with files named on the command line, of this start or

@@ -1,6 +1,7 @@
 // Layouts become widgets: nesting, lookup by name, attributes, notifications.
 
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
@@ -286,6 +287,32 @@ TEST(Modal, ResultComesFromCloseOrTheDefault) {
     EXPECT_FALSE(window.isVisible());
     QTimer::singleShot(0, &window, [&] { window.QWidget::close(); });
     EXPECT_EQ(window.showModal(7), 7);
+}
+
+class DropTarget : public ui::Window {
+public:
+    std::vector<std::string> dropped;
+    void onDropFiles(const std::vector<std::string>& paths) override { dropped = paths; }
+};
+
+TEST(Drop, LocalFilesDroppedOnAWindowArriveAsPaths) {
+    DropTarget window;
+    ASSERT_TRUE(window.createFromXml("<Window size='200,100' dropfiles='true'><Label/></Window>"));
+    EXPECT_TRUE(window.acceptDrops());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/a b.mp4"), QUrl("https://example.com/x.mp4"),
+                  QUrl::fromLocalFile("/tmp/ü.mkv")});
+    // Qt delivers a drop only to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    EXPECT_EQ(window.dropped, (std::vector<std::string>{"/tmp/a b.mp4", "/tmp/ü.mkv"}));
+
+    DropTarget refusing;
+    ASSERT_TRUE(refusing.createFromXml("<Window size='200,100'><Label/></Window>"));
+    EXPECT_FALSE(refusing.acceptDrops());
 }
 
 }  // namespace

@@ -341,6 +341,14 @@ TEST_F(MainFrameTest, KeysCaptionAndEmptyList) {
     EXPECT_TRUE(find("no_empty_frame")->isVisibleTo(frame_.get()));
     selectMode("optConverGif");
     EXPECT_TRUE(find("empty_frame")->isVisibleTo(frame_.get()));
+    // The second set of mode options follows; only the mode's list shows.
+    EXPECT_TRUE(find("optConverGif_Bottom")->isChecked());
+    EXPECT_FALSE(find("optConverVideo_Bottom")->isChecked());
+    EXPECT_TRUE(find("listGif")->isShown());
+    EXPECT_FALSE(find("listVideo")->isShown());
+    EXPECT_FALSE(find("layCompress")->isShown());
+    selectMode("optConverCompress");
+    EXPECT_TRUE(find("layCompress")->isShown());
     selectMode("optConverVideo");
     EXPECT_FALSE(find("empty_frame")->isVisibleTo(frame_.get()));
     frame_->list(ConvertMode::Video)->selectItem(0);
