@@ -7,8 +7,9 @@
 // last message of a job is exactly one of WM_CONVERT_PROGRESS with 100 (success),
 // WM_CONVERT_FAILED or (with a WM_CONVERT_FAILED after it) WM_CONVERT_START_FAILED,
 // unless the job was stopped first: after Stop() begins nothing is posted and nothing
-// of the job or the task is touched by its threads. Stop() returns within a few
-// milliseconds: it ends whatever child runs (ffmpeg, a companion tool, a remux).
+// of the job or the task is touched by its threads. Stop() ends whatever child runs
+// (ffmpeg, a companion tool, a remux): at once, or, when ffmpeg is writing, after it
+// has closed its output on SIGINT (at most a few seconds, then the kill).
 // Threads, children and posts are a ChildJob's (child_job.h).
 //
 // Special-source jobs derive from this class, override PrepareSource/PrepareProgress
