@@ -2,11 +2,12 @@
 """Corpus check: every file of the shared media corpus through quorin-convert in the
 video (mp4), audio (mp3) and GIF modes, judged against what ffmpeg itself decodes.
 
-  reference  ffmpeg -v error -i FILE -map 0:v:0 (0:a:0 for mp3) -f null -  exits 0
+  reference  ffmpeg -v error -i FILE -map 0:v:0 (0:a:0 for mp3) -f framecrc -  exits 0 and
+             decodes at least one frame
   ok         quorin-convert exits 0 and its output decodes without error and lasts > 0 s
   false failure   the reference decodes, quorin-convert fails
   false success   quorin-convert reports success, but its output is missing, does not
-                  decode or has no duration
+                  decode to a frame or has no duration
   left behind     quorin-convert failed and left files in its output folder
 
 Prints a table per mode and the cases that went wrong; with --markdown FILE also
@@ -15,7 +16,7 @@ writes them there. Exit status 1 when any false result or leftover was seen.
 usage: bench/corpus_run.py [--build DIR] [--timeout S] [--markdown FILE] [--only SUBSTR]
                           [--modes video,audio,gif]
 """
-import argparse, os, shutil, subprocess, sys, tempfile, time
+import argparse, os, re, shutil, subprocess, sys, tempfile, time
 
 MODES = [("video", ["--mode", "video", "--format", "mp4"], "0:v:0"),
          ("audio", ["--mode", "audio", "--format", "mp3"], "0:a:0"),
@@ -31,9 +32,11 @@ def run(argv, timeout, env=None):
 
 
 def decodes(path, stream, timeout):
-    code, _ = run(["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", stream, "-f", "null", "-"],
-                  timeout)
-    return code == 0
+    """True when the stream decodes without error to at least one frame (ffmpeg exits 0
+    on a file that holds no frame at all, such as a WAV header without samples)."""
+    code, out = run(["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", stream, "-f", "framecrc", "-"],
+                    timeout)
+    return code == 0 and any(re.match(r"\d+,", l) for l in out.splitlines())
 
 
 def duration(path, timeout):

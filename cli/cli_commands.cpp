@@ -8,6 +8,7 @@
 #include "convert/merge_join.h"
 #include "convert/merge_list.h"
 #include "convert/target_formats.h"
+#include "mainframe/job_text.h"
 #include "mainframe/media_probe.h"
 #include "mainframe/target_resolution.h"
 #include "platform/console.h"
@@ -167,21 +168,10 @@ convert::SpecialSourceOptions specialOptions() {
     return special;
 }
 
-// A sentence of the engine in the user's language: its language text filled with its
-// values, else the English that came with it.
-std::string localized(const std::string& key, const std::vector<std::string>& args,
-                      const std::string& english) {
-    if (key.empty())
-        return english;
-    const std::string text = app::getText(key);
-    return text.empty() ? english : app::fillTextFormat(text, args);
-}
-
 // The user's text of a failure; the tool's own words go to the log (QUORIN_DEBUG=1),
 // and with a failure the engine cannot name, beside the text.
 std::string failureText(const convert::JobFailure& failure, const convert::JobOptions& options) {
-    std::string text =
-        failure.text.empty() ? "no result" : localized(failure.key, failure.args, failure.text);
+    std::string text = failure.text.empty() ? "no result" : mainframe::failureSentence(failure);
     if (options.log && !failure.detail.empty())
         options.log("ffmpeg: " + failure.detail);
     else if (failure.key == "FailOther" && !failure.detail.empty())
@@ -219,7 +209,7 @@ JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::J
     if (end == JobEnd::Failed)
         why = failureText(job.failure(), options);
     if (const convert::JobWarning w = job.warning(); end == JobEnd::Done && !w.empty() && warning)
-        *warning = localized(w.key, w.args, w.text);
+        *warning = mainframe::warningSentence(w);
     // On Ctrl-C: ffmpeg closes what it wrote; an output that does not play is removed.
     job.Stop();
     task.state.store(end == JobEnd::Done     ? convert::TaskState::Done
@@ -355,10 +345,11 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
             return 1;
         }
         if (task->no_video) {
-            printError(file + ": " +
-                       localized("MergeNoPicture", {},
-                                 "this file has no picture, and every part of a merge needs one") +
-                       "; nothing was merged");
+            printError(
+                file + ": " +
+                mainframe::localizedSentence(
+                    "MergeNoPicture", {}, "this file has no picture, and every part of a merge needs one") +
+                "; nothing was merged");
             return 1;
         }
         tasks.push_back(std::move(task));

@@ -90,6 +90,27 @@ double gifRate(double fps) {
     return fps / std::ceil(fps / 50);
 }
 
+// The source's own size rounded down to even sides, for a video target at the
+// source size whose picture has an odd side (a 371x320 cover, a 161x121 clip): the
+// encoders' 4:2:0 pictures need even sides. Empty when nothing needs rounding: even
+// sides, a GIF or a merge part (sized by their own rules), or a crop (its size is
+// made even where it is chosen).
+std::string evenSize(const ConvertTask& task) {
+    const ConvertMode mode = task.convertMode();
+    if (mode == ConvertMode::Gif || mode == ConvertMode::Merge || task.width < 2 || task.height < 2)
+        return {};
+    const bool cropped = task.crop_width > 0 && task.crop_height > 0 &&
+                         !(task.crop_x == 0 && task.crop_y == 0 && task.crop_width == task.width &&
+                           task.crop_height == task.height);
+    if (cropped || (task.width % 2 == 0 && task.height % 2 == 0))
+        return {};
+    // The picture is turned upright before it is sized.
+    const bool turned = task.rotation == 90 || task.rotation == 270;
+    const int w = turned ? task.height : task.width;
+    const int h = turned ? task.width : task.height;
+    return format("%dx%d", w / 2 * 2, h / 2 * 2);
+}
+
 void addClip(CommandText& cmd, const ConvertTask& task) {
     if (isClipped(task))
         cmd.add(format(" -ss %d -to %d", task.clip_start, task.clip_end));
@@ -199,6 +220,10 @@ void addCommonTail(CommandText& cmd, const ConvertTask& task, const BuildSetting
             if (override_fps > 0.0f)
                 fps = override_fps;
         }
+        // An embedded cover has no rate of its own (its stream says 90000 fps, beyond
+        // what the encoders' levels take): it is shown at the probe's rate.
+        if (fps <= 0 && task.attached_picture && mode != ConvertMode::Gif)
+            fps = task.fps > 0 && task.fps <= 120 ? task.fps : 24;
         if (mode == ConvertMode::Gif) {
             const double limit = gifRate(fps > 0 ? fps : static_cast<double>(task.fps));
             if (limit > 0)
@@ -213,8 +238,13 @@ void addCommonTail(CommandText& cmd, const ConvertTask& task, const BuildSetting
     } else {
         // The main picture and the sound tracks that decode; a merge part gets one
         // sound track, or the silence of the second input.
-        if (task.main_video_stream >= 0)
+        if (task.main_video_stream >= 0) {
             cmd.add(format(" -map 0:%d", task.main_video_stream));
+            // An encoded cover is an ordinary picture track of the output (MPEG-4 takes
+            // only JPEG or PNG as covers).
+            if (task.attached_picture && mode != ConvertMode::Gif)
+                cmd.add(" -disposition:v 0");
+        }
         if (mode == ConvertMode::Merge && task.audio_streams.empty())
             cmd.add(" -map 1:a -shortest");
         else if (mode != ConvertMode::Gif)
@@ -223,6 +253,8 @@ void addCommonTail(CommandText& cmd, const ConvertTask& task, const BuildSetting
     // An empty size would make "-s" swallow the output path as its value.
     if (!task.target_resolution.empty() && task.target_resolution != task.source_resolution)
         cmd.add(" -s " + task.target_resolution);
+    else if (const std::string even = evenSize(task); !even.empty())
+        cmd.add(" -s " + even);
     addClip(cmd, task);
     if (mode == ConvertMode::Compress) {
         if (task.bit_rate <= 1000) {
