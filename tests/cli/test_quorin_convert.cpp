@@ -214,6 +214,20 @@ TEST_F(CliTest, BrokenInputsFailAloneAndReadably) {
     EXPECT_NE(r.output.find("zero.mp4: conversion failed: "), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("junk.mp4: conversion failed: "), std::string::npos) << r.output;
     EXPECT_EQ(streamsOf(dir / "out/src.mp4"), "video,audio");
+    // A WAV header without samples: ffmpeg ends "successfully" with an empty output.
+    ASSERT_EQ(runTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "anullsrc", "-t", "0",
+                       (dir / "empty.wav").string()})
+                  .exit_code,
+              0);
+    r = runTool({tool(), "convert", "--mode", "audio2", "--format", "mp3", "--output-dir",
+                 (dir / "out").string(), (dir / "empty.wav").string()});
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.output.find("onversion produced nothing that plays"), std::string::npos) << r.output;
+    // Failed jobs leave nothing behind; the earlier output stays.
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir / "out"))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"src.mp4"});
 }
 
 TEST_F(CliTest, ProbePrintsTheMediaInfo) {

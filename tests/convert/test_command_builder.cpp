@@ -229,6 +229,17 @@ TEST(CommandBuilder, ProbedStreamsAreMappedOneByOne) {
     t.audio_streams = {1, 3};
     t.main_audio_stream = 3;
     EXPECT_NE(display(t).find(" -map 0:2 -map 0:3 \""), std::string::npos) << display(t);
+
+    // A cover becomes a picture track at the probe's rate; odd sides are made even.
+    t.mode = static_cast<int>(ConvertMode::Video);
+    t.attached_picture = true;
+    t.width = t.crop_width = 371;
+    t.height = t.crop_height = 320;
+    t.source_resolution = t.target_resolution = "371x320";
+    line = display(t);
+    EXPECT_NE(line.find(" -r 24.000000 -map 0:2 -disposition:v 0 -map 0:1 -map 0:3 -s 370x320 \""),
+              std::string::npos)
+        << line;
 }
 
 TEST(CommandBuilder, PathsStayOneArgumentWhateverTheyHold) {
