@@ -25,6 +25,7 @@
 #include "platform/folders.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "ui/application.h"
 #include "ui/skin.h"
 
 namespace app {
@@ -323,7 +324,7 @@ bool restartIfRequested(const std::function<bool(const platform::CommandLine&)>&
 
 int runGuiProgram(int argc, char** argv) {
     installCrashHandler();
-    QApplication qt(argc, argv);
+    ui::Application qt(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // The window class and the desktop entry name let the desktop show the program's
     // icon and group its windows, whatever name it was started by.

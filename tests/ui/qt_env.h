@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <memory>
+
+#include "ui/application.h"
 
 namespace uitest {
 
@@ -15,12 +16,12 @@ public:
         static int argc = 1;
         static char name[] = "ui_test";
         static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
+        app_ = std::make_unique<ui::Application>(argc, argv);
     }
     void TearDown() override { app_.reset(); }
 
 private:
-    std::unique_ptr<QApplication> app_;
+    std::unique_ptr<ui::Application> app_;
 };
 
 inline ::testing::Environment* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);

@@ -41,6 +41,7 @@
 #include "platform/window_messages.h"
 #include "player_shot.h"
 #include "sample_rows.h"
+#include "ui/application.h"
 #include "ui/container.h"
 #include "ui/controls.h"
 #include "ui/skin.h"
@@ -160,7 +161,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    QApplication qt(argc, argv);
+    ui::Application qt(argc, argv);
 
     const std::string code = opt.count("--language") ? opt["--language"] : "en";
     const app::LanguageId language = languageOfCode(code);
