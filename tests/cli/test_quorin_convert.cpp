@@ -194,6 +194,23 @@ TEST_F(CliTest, MergePreparesPartsAndJoinsThem) {
         EXPECT_EQ(e.path().filename().string().rfind("merge_", 0), std::string::npos) << e.path();
 }
 
+TEST_F(CliTest, MergePartsWithoutSoundGetSilenceAndPartsWithoutPictureAreRefused) {
+    ASSERT_TRUE(testsupport::makeClip(dir / "mute.mp4", 1.0, true, false, {"-s", "160x120"}));
+    ASSERT_TRUE(testsupport::makeClip(dir / "sound.m4a", 1.0, false, true));
+    auto r = runTool({tool(), "convert", "--mode", "merge", "--preset", "phone", "--output-dir",
+                      (dir / "out").string(), (dir / "mute.mp4").string(), (dir / "src.mp4").string()});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    // The sound runs the whole length: the first part's silence, then the second's sound.
+    auto probe = runTool({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
+                          "stream=duration", "-of", "csv=p=0", lines(r.output).back()});
+    EXPECT_NEAR(std::stod(probe.output), 2.0, 0.3) << probe.output;
+    r = runTool({tool(), "convert", "--mode", "merge", "--output-dir", (dir / "out2").string(),
+                 (dir / "src.mp4").string(), (dir / "sound.m4a").string()});
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.output.find("sound.m4a: "), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "out2") && !fs::is_empty(dir / "out2"));
+}
+
 TEST_F(CliTest, MergeRefusesAWorkFolderTheListCannotName) {
     const std::string src = (dir / "src.mp4").string();
     const fs::path tmp = dir / "tmp\nfile 'x'";
