@@ -300,6 +300,16 @@ void Control::paintEvent(QPaintEvent*) {
 void Control::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::LayoutDirectionChange)
         update();
+    // Moved into a window (a list row made apart): the window's fonts now apply, so
+    // controls sized by their text measure again.
+    if (event->type() == QEvent::ParentChange) {
+        if (auto_width_)
+            updateGeometry();
+        for (Control* c : findChildren<Control*>()) {
+            if (c->auto_width_)
+                c->updateGeometry();
+        }
+    }
     QWidget::changeEvent(event);
 }
 
