@@ -190,6 +190,9 @@ CMainFrame::CMainFrame(const app::MainWindowContext& context, MainFrameOptions o
     worker_ = std::make_unique<ConvertWorker>(target_.get(), makeJobFactory(jobs));
     controller_ =
         std::make_unique<ConversionController>(*lists_, *selection_, *worker_, target_.get(), prompts());
+    save_timer_.setSingleShot(true);
+    save_timer_.setInterval(250);
+    connect(&save_timer_, &QTimer::timeout, this, [this] { saveLists(); });
 }
 
 CMainFrame::~CMainFrame() {
@@ -295,6 +298,41 @@ void CMainFrame::initWindow() {
     showToolboxArea();
     showOutputFolder(lists_->initOutputFolder());
     setMode(ConvertMode::Video);
+    restoreLists();
+}
+
+void CMainFrame::restoreLists() {
+    if (options_.queue_file.empty())
+        return;
+    queue_store_ = std::make_unique<QueueStore>(options_.queue_file);
+    const QueueStore::Loaded loaded = queue_store_->load();
+    restoreQueue(*lists_, loaded.queue);
+    for (ConvertMode m : kModes) {
+        ui::List* target = list(m);
+        for (RowModel* row : lists_->rows(m)) {
+            if (ui::Control* control = target ? rows_->makeRow(*row) : nullptr)
+                target->add(control);
+        }
+    }
+    setMode(loaded.queue.current_mode);
+    saved_state_ = queueToJson(snapshotQueue(*lists_));
+    if (!loaded.set_aside.empty())
+        hooks_.show("QueueSetAside", loaded.set_aside.string());
+}
+
+void CMainFrame::scheduleSave() {
+    // Not restarted while it runs: progress arrives faster than the delay.
+    if (queue_store_ && !shut_down_ && !save_timer_.isActive())
+        save_timer_.start();
+}
+
+void CMainFrame::saveLists() {
+    if (!queue_store_ || !lists_)
+        return;
+    // Progress is not kept: most changes leave the state as it was.
+    std::string state = queueToJson(snapshotQueue(*lists_));
+    if (state != saved_state_ && queue_store_->save(snapshotQueue(*lists_)))
+        saved_state_ = std::move(state);
 }
 
 ui::List* CMainFrame::list(ConvertMode mode) const {
@@ -399,6 +437,7 @@ void CMainFrame::addPaths(const std::vector<std::string>& paths) {
     const PathBatch batch = sortPaths(paths, fileFilter(mode()).patterns);
     if (!batch.accepted.empty())
         addRows(lists_->AddPaths(batch.accepted));
+    scheduleSave();
     const RefusedMessage refused = refusedMessage(batch);
     if (!refused.key.empty())
         hooks_.show(refused.key,
@@ -450,6 +489,8 @@ void CMainFrame::notify(ui::Notify& n) {
     } else if (n.type == "return" && name == "edit_new_video_name") {
         setFocus();  // commits through "killfocus"
     }
+    // Clicks, mode changes and renames change the lists that are kept.
+    scheduleSave();
 }
 
 void CMainFrame::onClick(ui::Notify& n) {
@@ -673,6 +714,7 @@ platform::LParam CMainFrame::onCustomMessage(std::uint32_t id, platform::WParam 
         const auto* command = reinterpret_cast<const ui::MenuCommand*>(wparam);
         if (command)
             onMenuCommand(command->name, command->user_data);
+        scheduleSave();
         return 0;
     }
     const OnlineServices& online = *hooks_.online;
@@ -687,8 +729,13 @@ platform::LParam CMainFrame::onCustomMessage(std::uint32_t id, platform::WParam 
     }
     const platform::MainWindowMessage message(platform::Message{id, wparam, lparam});
     ConvertTask* task = platform::taskOf(message);
-    if (id == WM_CONVERT_PROGRESS && task && worker_->hasJob(task))
+    if (id == WM_CONVERT_PROGRESS && task && worker_->hasJob(task)) {
         run_.progress(task, platform::progressPercent(message));
+        // The job set its output before it sent this: kept so that a crash leaves
+        // no partial file behind.
+        if (RowModel* row = TaskLists::rowOf(task))
+            row->job_output = task->output_path;
+    }
     if ((id == WM_CONVERT_FAILED || id == WM_CONVERT_START_FAILED) && task) {
         if (auto job = worker_->job(task))
             failures_[task] = job->failure().detail.empty() ? job->failure().text : job->failure().detail;
@@ -705,6 +752,7 @@ platform::LParam CMainFrame::onCustomMessage(std::uint32_t id, platform::WParam 
 }
 
 void CMainFrame::afterQueueChange() {
+    scheduleSave();
     if (std::optional<QueueRun::Summary> done = run_.finishIfIdle()) {
         hooks_.notify_desktop(app::getText("QueueDoneTitle"),
                               fill(app::getText("QueueDoneBody"),
@@ -792,6 +840,8 @@ void CMainFrame::shutdown() {
         std::error_code ec;
         fs::remove(dir, ec);
     }
+    save_timer_.stop();
+    saveLists();  // the stopped tasks as they end
     controller_.reset();
     // The rows show models of the lists: they go first.
     for (ConvertMode mode : kModes) {
@@ -808,7 +858,9 @@ void setOnlineServices(OnlineServices services) {
 
 void installMainFrame() {
     app::setMainWindowFactory([](const app::MainWindowContext& context) -> std::unique_ptr<ui::Window> {
-        auto frame = std::make_unique<CMainFrame>(context);
+        MainFrameOptions options;
+        options.queue_file = platform::dataDir() / "queue.json";
+        auto frame = std::make_unique<CMainFrame>(context, std::move(options));
         if (!frame->createFromSkin())
             return nullptr;
         return frame;

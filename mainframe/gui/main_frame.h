@@ -8,6 +8,8 @@
 
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,6 +24,7 @@
 #include "mainframe/conversion_controller.h"
 #include "mainframe/gui/conver_ctrl.h"
 #include "mainframe/queue_run.h"
+#include "mainframe/queue_store.h"
 #include "player/clip_settings.h"
 
 namespace ui {
@@ -85,6 +88,8 @@ struct MainFrameOptions {
     // build settings come from the settings store.
     convert::JobOptions jobs;
     bool make_covers = true;
+    // Where the lists are kept across restarts; empty: they are not kept.
+    std::filesystem::path queue_file;
 };
 
 class CMainFrame : public app::MyBaseWindow {
@@ -151,6 +156,11 @@ private:
     Prompts prompts();
     void fillDefaultHooks();
     void shutdown();
+    // The lists of the last run, put back at start.
+    void restoreLists();
+    // Writes the lists soon (changes in a burst are written once), or now.
+    void scheduleSave();
+    void saveLists();
 
     app::MainWindowContext context_;
     MainFrameOptions options_;
@@ -169,6 +179,9 @@ private:
     std::string title_;
     std::string last_open_folder_;
     std::string support_url_;
+    std::unique_ptr<QueueStore> queue_store_;
+    std::string saved_state_;  // what the state file holds
+    QTimer save_timer_;
     bool shut_down_ = false;
 };
 

@@ -78,12 +78,14 @@ protected:
         mainframe::gui::desktopActions() = {opener, opener};
         makeFrame();
     }
-    void makeFrame() {
+    // A new main window; with a queue file it keeps its lists there.
+    void makeFrame(const fs::path& queue_file = {}) {
         frame_.reset();
         mainframe::MainFrameOptions options;
         options.jobs.success_delay_ms = 0;
         options.jobs.poll_interval_ms = 100;
         options.jobs.ready_poll_ms = 20;
+        options.queue_file = queue_file;
         frame_ = std::make_unique<CMainFrame>(
             app::MainWindowContext{settings_, branding_, "Converter", false}, options, hooks_);
         ASSERT_TRUE(frame_->createFromSkin());
@@ -275,6 +277,60 @@ TEST_F(MainFrameTest, StoppingAndClosingWhileConverting) {
     EXPECT_FALSE(frame_->isVisible());
     frame_.reset();
     EXPECT_FALSE(fs::exists(partial));
+}
+
+// The lists come back after a crash: the finished task with its result, the one that
+// was converting stopped and without the file it was writing; a state file that is
+// not ours is set aside with a message.
+TEST_F(MainFrameTest, ListsComeBackAfterACrash) {
+    const fs::path queue = dir_ / "queue.json";
+    makeFrame(queue);
+    const fs::path quick = clip("quick.mp4"),
+                   longer = clip("long.mp4", 30, true, {"-s", "1280x720", "-c:v", "mpeg4"});
+    dialog_files_ = {quick.string()};
+    click("btn_addfile01");
+    ConvertTask* done = tasks(ConvertMode::Video).at(0);
+    ASSERT_TRUE(waitFor([&] { return done->ready.load(); }));
+    click("btn_transform");
+    ASSERT_TRUE(waitFor([&] { return done->state.load() == TaskState::Done; }));
+    dialog_files_ = {longer.string()};
+    click("btn_addfile01");
+    ConvertTask* running = tasks(ConvertMode::Video).at(1);
+    ASSERT_TRUE(waitFor([&] { return running->ready.load(); }));
+    click("btn_re_recode", rowOf(running));
+    ASSERT_TRUE(
+        waitFor([&] { return frame_->worker().hasJob(running) && fs::exists(running->output_path); }));
+    const std::string result = done->output_path, partial = running->output_path;
+    // What a kill would leave: the state file as it stands while the job writes.
+    ASSERT_TRUE(waitFor([&] {
+        return fs::exists(queue) && testsupport::readFile(queue).find(partial) != std::string::npos;
+    }));
+    const std::string at_crash = testsupport::readFile(queue);
+    frame_.reset();
+    testsupport::writeFile(partial, "cut off");
+    testsupport::writeFile(queue, at_crash);
+
+    makeFrame(queue);
+    ASSERT_EQ(tasks(ConvertMode::Video).size(), 2u);
+    ConvertTask* back_done = tasks(ConvertMode::Video)[0];
+    ConvertTask* back_stopped = tasks(ConvertMode::Video)[1];
+    EXPECT_EQ(back_done->source_path, quick.string());
+    EXPECT_EQ(back_done->state.load(), TaskState::Done);
+    EXPECT_EQ(back_done->output_path, result);
+    EXPECT_TRUE(validMedia(result));
+    EXPECT_TRUE(shownInRow(back_done, "recode_success"));
+    EXPECT_EQ(back_stopped->source_path, longer.string());
+    EXPECT_EQ(back_stopped->state.load(), TaskState::Stopped);
+    EXPECT_TRUE(shownInRow(back_stopped, "btn_re_recode"));
+    EXPECT_FALSE(fs::exists(partial));
+    EXPECT_TRUE(shown_.empty());
+
+    frame_.reset();
+    testsupport::writeFile(queue, "{\"format\":\"quorin-queue\",\"version\":1,\"tasks\":[");
+    makeFrame(queue);
+    EXPECT_TRUE(tasks(ConvertMode::Video).empty());
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_TRUE(shown_[0].starts_with("QueueSetAside:" + queue.string() + ".damaged-")) << shown_[0];
 }
 
 TEST_F(MainFrameTest, FilesOfTheCommandLineAndOfALaterStart) {
