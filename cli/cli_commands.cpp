@@ -19,6 +19,7 @@
 #include "platform/window_messages.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -109,14 +110,57 @@ convert::BuildSettings settingsFrom(app::SettingsStore& store) {
     return s;
 }
 
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+// Progress of one file: a bar on a terminal, plain lines otherwise, or with --json
+// {"event":"progress","file":...,"percent":N} lines on standard output.
 class ProgressView {
 public:
-    explicit ProgressView(std::string name)
-        : name_(std::move(name)), tty_(platform::standardErrorIsTerminal()) {}
+    ProgressView(std::string name, std::string file, bool json, bool bar)
+        : name_(std::move(name)),
+          file_(std::move(file)),
+          json_(json),
+          tty_(bar && !json && platform::standardErrorIsTerminal()) {}
     void show(int percent) {
         if (percent == last_)
             return;
         last_ = percent;
+        if (json_) {
+            std::printf("{\"event\":\"progress\",\"file\":%s,\"percent\":%d}\n", jsonString(file_).c_str(),
+                        percent);
+            std::fflush(stdout);
+            return;
+        }
         if (tty_) {
             const int filled = percent / 4;
             std::fprintf(
@@ -135,11 +179,17 @@ public:
 
 private:
     std::string name_;
+    std::string file_;
+    bool json_;
     bool tty_;
     int last_ = -1;
 };
 
 enum class JobEnd { Done, Failed, Interrupted };
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // Hands the queue's messages to `handle` until it names an end (the messages after it
 // are not handed on) or Ctrl-C is pressed.
@@ -179,75 +229,91 @@ std::string failureText(const convert::JobFailure& failure, const convert::JobOp
     return text;
 }
 
-JobEnd runJob(ConvertTask& task, platform::MessageQueue& queue, const convert::JobOptions& options,
-              const CliOptions& cli, std::string& why, std::string* warning = nullptr) {
-    ProgressView view(fs::path(task.source_path).filename().string());
-    auto owned = convert::makeJob(&task, &queue, options, specialOptions());
-    convert::CUtilTransform& job = *owned;
-    task.job = &job;
-    task.state.store(convert::TaskState::Running);
-    job.Start();
+// One file's conversion while it runs.
+struct RunningJob {
+    std::string given;  // the file as the command line names it
+    std::unique_ptr<ConvertTask> task;
+    std::unique_ptr<convert::CUtilTransform> job;
+    ProgressView view;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::optional<JobEnd> end;  // set by the message that ends it
+    std::string why;            // the user's text of a failure
+    std::string warning;        // of a success that is not all that was asked
+};
+
+std::unique_ptr<RunningJob> startJob(std::string given, std::unique_ptr<ConvertTask> task,
+                                     platform::MessageQueue& queue, const convert::JobOptions& options,
+                                     const CliOptions& cli) {
+    const std::string name = fs::path(task->source_path).filename().string();
+    const std::string file = task->added_path;
+    auto run = std::make_unique<RunningJob>(RunningJob{std::move(given), std::move(task), nullptr,
+                                                       ProgressView(name, file, cli.json, cli.jobs == 1)});
+    run->job = convert::makeJob(run->task.get(), &queue, options, specialOptions());
+    run->task->job = run->job.get();
+    run->task->state.store(convert::TaskState::Running);
+    run->job->Start();
+    return run;
+}
+
+// A message of the job's task: progress shown; the end when it names one.
+std::optional<JobEnd> handleJobMessage(RunningJob& run, const platform::MainWindowMessage& m,
+                                       const CliOptions& cli) {
+    ConvertTask& task = *run.task;
+    if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY) {
+        // A special source was rewritten and probed again: the selection follows the
+        // new facts, as in the window.
+        mainframe::applySelection(task, targetChoice(cli), cli.level);
+    } else if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
+        const int percent = platform::progressPercent(m);
+        run.view.show(percent);
+        if (percent >= 100)
+            return JobEnd::Done;
+    } else if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED) {
+        return JobEnd::Failed;
+    }
+    return std::nullopt;
+}
+
+void finishJob(RunningJob& run, JobEnd end, const convert::JobOptions& options) {
+    run.view.end();
+    if (end == JobEnd::Failed)
+        run.why = failureText(run.job->failure(), options);
+    if (const convert::JobWarning w = run.job->warning(); end == JobEnd::Done && !w.empty())
+        run.warning = mainframe::warningSentence(w);
+    // On Ctrl-C: ffmpeg closes what it wrote; an output that does not play is removed.
+    run.job->Stop();
+    run.task->state.store(end == JobEnd::Done     ? convert::TaskState::Done
+                          : end == JobEnd::Failed ? convert::TaskState::Failed
+                                                  : convert::TaskState::Stopped);
+}
+
+JobEnd runJob(std::unique_ptr<ConvertTask>& task, platform::MessageQueue& queue,
+              const convert::JobOptions& options, const CliOptions& cli, std::string& why) {
+    const std::string given = task->added_path;
+    std::unique_ptr<RunningJob> run = startJob(given, std::move(task), queue, options, cli);
     const JobEnd end = waitForEnd(queue, [&](const platform::Message& raw) -> std::optional<JobEnd> {
         const platform::MainWindowMessage m(raw);
-        if (platform::taskOf(m) != &task)
-            return std::nullopt;
-        if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY) {
-            // A special source was rewritten and probed again: the selection
-            // follows the new facts, as in the window.
-            mainframe::applySelection(task, targetChoice(cli), cli.level);
-        } else if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
-            const int percent = platform::progressPercent(m);
-            view.show(percent);
-            if (percent >= 100)
-                return JobEnd::Done;
-        } else if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED) {
-            return JobEnd::Failed;
-        }
-        return std::nullopt;
+        return platform::taskOf(m) == run->task.get() ? handleJobMessage(*run, m, cli) : std::nullopt;
     });
-    view.end();
-    if (end == JobEnd::Failed)
-        why = failureText(job.failure(), options);
-    if (const convert::JobWarning w = job.warning(); end == JobEnd::Done && !w.empty() && warning)
-        *warning = mainframe::warningSentence(w);
-    // On Ctrl-C: ffmpeg closes what it wrote; an output that does not play is removed.
-    job.Stop();
-    task.state.store(end == JobEnd::Done     ? convert::TaskState::Done
-                     : end == JobEnd::Failed ? convert::TaskState::Failed
-                                             : convert::TaskState::Stopped);
+    finishJob(*run, end, options);
+    why = run->why;
+    task = std::move(run->task);
     return end;
 }
 
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
+// With --json, the end of one file: {"event":"finished","file":...,"state":...,
+// "output":...,"error":...,"warning":...,"seconds":...}.
+void printFinished(const std::string& file, JobEnd end, const std::string& output, const std::string& error,
+                   const std::string& warning, double seconds) {
+    static const char* const states[] = {"done", "failed", "stopped"};
+    std::error_code ec;
+    const bool kept = end != JobEnd::Failed && !output.empty() && fs::exists(output, ec);
+    std::printf(
+        "{\"event\":\"finished\",\"file\":%s,\"state\":\"%s\",\"output\":%s,\"error\":%s,"
+        "\"warning\":%s,\"seconds\":%.2f}\n",
+        jsonString(file).c_str(), states[static_cast<int>(end)], jsonString(kept ? output : "").c_str(),
+        jsonString(error).c_str(), jsonString(warning).c_str(), seconds);
+    std::fflush(stdout);
 }
 
 }  // namespace
@@ -359,7 +425,7 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
         const std::string& file = options.files[i];
         auto task = std::move(tasks[i]);
         std::string why;
-        JobEnd end = runJob(*task, queue, job_options, options, why);
+        JobEnd end = runJob(task, queue, job_options, options, why);
         parts.push_back(std::move(task));
         if (end == JobEnd::Interrupted) {
             printError("stopped while preparing " + file);
@@ -387,7 +453,8 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
     merge_options.poll_interval_ms = job_options.poll_interval_ms;
     merge_options.log = job_options.log;
     convert::MergeJoin join(request, &queue, merge_options);
-    ProgressView view("merge");
+    ProgressView view("merge", "merge", options.json, true);
+    const auto started = std::chrono::steady_clock::now();
     join.Start();
     const JobEnd end = waitForEnd(queue, [&](const platform::Message& raw) -> std::optional<JobEnd> {
         const platform::MergeDialogMessage m(raw);
@@ -404,6 +471,11 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
     removeParts();
     std::error_code ec;
     fs::remove(join.listPath(), ec);
+    const std::string why = end == JobEnd::Failed ? failureText(join.failure(), job_options) : std::string();
+    if (options.json) {
+        printFinished("merge", end, join.mergedPath().string(), why, "", secondsSince(started));
+        return end == JobEnd::Done ? 0 : end == JobEnd::Failed ? 1 : 130;
+    }
     if (end == JobEnd::Interrupted) {
         printError(fs::exists(join.mergedPath(), ec)
                        ? "stopped; the merged file up to the stop is at " + join.mergedPath().string()
@@ -411,7 +483,7 @@ int runMerge(const CliOptions& options, const fs::path& out_dir, platform::Messa
         return 130;
     }
     if (end == JobEnd::Failed) {
-        printError("joining the parts failed: " + failureText(join.failure(), job_options));
+        printError("joining the parts failed: " + why);
         return 1;
     }
     std::printf("%s\n", join.mergedPath().c_str());
@@ -443,33 +515,76 @@ int runConvert(const CliOptions& options) {
     platform::MessageQueue queue;
     if (options.mode == ConvertMode::Merge)
         return runMerge(options, out_dir, queue, job_options);
+    // Up to --jobs files at once; each job's messages name its task.
     int failed = 0;
-    for (const auto& file : options.files) {
-        std::string error;
-        auto task = buildTask(options, file, out_dir, error);
-        if (!task) {
-            printError(error);
-            ++failed;
-            continue;
+    std::size_t next = 0;
+    std::vector<std::unique_ptr<RunningJob>> running;
+    const auto handle = [&](const platform::Message& raw) -> platform::LParam {
+        const platform::MainWindowMessage m(raw);
+        for (auto& run : running) {
+            if (!run->end && platform::taskOf(m) == run->task.get())
+                run->end = handleJobMessage(*run, m, options);
         }
-        std::string why, warning;
-        JobEnd end = runJob(*task, queue, job_options, options, why, &warning);
-        if (end == JobEnd::Interrupted) {
+        return 0;
+    };
+    // The end of one file: its output on standard output, a failure or a warning on
+    // standard error; with --json one line for all of it.
+    const auto finish = [&](RunningJob& run, JobEnd end) {
+        finishJob(run, end, job_options);
+        failed += end == JobEnd::Failed;
+        const std::string& output = run.task->output_path;
+        if (options.json) {
+            printFinished(run.task->added_path, end, output, run.why, run.warning, secondsSince(run.started));
+        } else if (end == JobEnd::Interrupted) {
             std::error_code ec;
-            printError(fs::exists(task->output_path, ec)
-                           ? "stopped; the output up to the stop is at " + task->output_path
+            printError(fs::exists(output, ec)
+                           ? "stopped; the output up to the stop is at " + output
                            : "stopped; nothing playable was written, so no output was kept");
+        } else if (end == JobEnd::Failed) {
+            printError(run.given + ": conversion failed: " + run.why);
+        } else {
+            if (!run.warning.empty())
+                printError("warning: " + run.given + ": " + run.warning);
+            std::printf("%s\n", output.c_str());
+            std::fflush(stdout);
+        }
+    };
+    while (next < options.files.size() || !running.empty()) {
+        while (running.size() < static_cast<std::size_t>(options.jobs) && next < options.files.size()) {
+            const std::string& file = options.files[next++];
+            std::string error;
+            if (auto task = buildTask(options, file, out_dir, error)) {
+                running.push_back(startJob(file, std::move(task), queue, job_options, options));
+                continue;
+            }
+            ++failed;
+            if (options.json)
+                printFinished(absolutePath(file), JobEnd::Failed, "", error, "", 0);
+            else
+                printError(error);
+        }
+        if (running.empty())
+            break;
+        queue.waitAndDispatch(handle, 100);
+        if (platform::takeInterrupt()) {
+            for (auto& run : running)
+                finish(*run, JobEnd::Interrupted);
             return 130;
         }
-        if (end == JobEnd::Failed) {
-            printError(file + ": conversion failed: " + why);
-            ++failed;
-            continue;
+        bool ended = false;
+        for (auto& run : running) {
+            if (run->end) {
+                finish(*run, *run->end);
+                ended = true;
+            }
         }
-        if (!warning.empty())
-            printError("warning: " + file + ": " + warning);
-        std::printf("%s\n", task->output_path.c_str());
-        std::fflush(stdout);
+        if (ended) {
+            // A stopped job posts nothing more; what it posted before is read now, while
+            // its task is still alive, so no later task at the same address takes it.
+            queue.dispatch(handle);
+            std::erase_if(running,
+                          [](const auto& run) { return run->task->state != convert::TaskState::Running; });
+        }
     }
     return failed == 0 ? 0 : 1;
 }

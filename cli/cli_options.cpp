@@ -13,6 +13,9 @@ namespace {
 
 using convert::ConvertMode;
 
+// More children than this gain nothing: ffmpeg already uses several cores a file.
+constexpr int kMaxJobs = 32;
+
 std::optional<double> parseNumber(const std::string& text) {
     if (text.empty())
         return std::nullopt;
@@ -92,7 +95,8 @@ bool takesValue(const std::string& key) {
                                          "--output-dir",
                                          "--name",
                                          "--bitrate-override",
-                                         "--fps-override"};
+                                         "--fps-override",
+                                         "--jobs"};
     for (const char* k : valued) {
         if (key == k)
             return true;
@@ -168,6 +172,11 @@ std::string takeOption(const std::string& key, const std::string& value, CliOpti
         if (!f || *f < 0.01f || *f > 1000)
             return "--fps-override wants a frame rate from 0.01 to 1000";
         o.fps_override = *f;
+    } else if (key == "--jobs") {
+        if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(value) < 1 || std::stoi(value) > kMaxJobs)
+            return "--jobs wants a number from 1 to " + std::to_string(kMaxJobs);
+        o.jobs = std::stoi(value);
     }
     return {};
 }
@@ -273,6 +282,8 @@ const std::string& usageText() {
              "  --name NAME                output name without extension\n"
              "  --bitrate-override KBPS    one-shot video bit rate, as the settings dialog sets it\n"
              "  --fps-override F           one-shot frame rate, as the settings dialog sets it\n"
+             "  --jobs N                   convert up to N files at once (default 1)\n"
+             "  --json                     report progress and results as JSON lines on stdout\n"
              "  --help  --version\n";
         return t;
     }();
@@ -307,6 +318,10 @@ std::optional<CliOptions> parseArguments(const std::vector<std::string>& args, s
         const std::string key = a.substr(0, eq);
         if (key == "--help" || key == "--version") {
             o.command = key == "--help" ? Command::Help : Command::Version;
+            continue;
+        }
+        if (a == "--json") {
+            o.json = true;
             continue;
         }
         if (!takesValue(key))

@@ -27,6 +27,8 @@ struct CliOptions {
     std::string name;        // empty: the source's name
     std::int64_t bitrate_override_bps = 0;
     float fps_override = 0.0f;
+    bool json = false;  // one JSON object a line on standard output instead of text
+    int jobs = 1;       // files converted at once
     std::vector<std::string> files;
 };
 

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -94,6 +95,9 @@ TEST_F(CliTest, UsageErrorsExitTwo) {
         {"convert", "--mode", "audio2", "--format", "mp3", "--speed", "1e-50", src},
         {"convert", "--fps-override", "1e-46", src},
         {"convert", "--bitrate-override", "0.0001", src},
+        {"convert", "--jobs", "0", src},
+        {"convert", "--jobs", "33", src},
+        {"convert", "--jobs=two", src},
     };
     for (auto args : bad) {
         args.insert(args.begin(), tool());
@@ -245,6 +249,53 @@ TEST_F(CliTest, BrokenInputsFailAloneAndReadably) {
     for (const auto& e : fs::directory_iterator(dir / "out"))
         left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"src.mp4"});
+}
+
+// For front ends: with --json every line is one object, progress rises per file and each
+// file ends once; with --jobs the files run side by side into distinct outputs.
+TEST_F(CliTest, JsonLinesFromSeveralJobsAtOnce) {
+    testsupport::writeFile(dir / "junk.mp4", std::string(5000, 'j'));
+    fs::create_directory(dir / "b");
+    fs::copy_file(dir / "src.mp4", dir / "b/src.mp4");
+    const std::string src = (dir / "src.mp4").string(), copy = (dir / "b/src.mp4").string(),
+                      junk = (dir / "junk.mp4").string();
+    auto r = runTool({tool(), "convert", "--json", "--jobs", "3", "--format", "mkv", "--output-dir",
+                      (dir / "out").string(), src, junk, copy});
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    std::map<std::string, int> last_percent;
+    std::map<std::string, std::string> state, output;
+    for (const std::string& line : lines(r.output)) {
+        ASSERT_TRUE(line.starts_with("{\"event\":\"") && line.ends_with("}")) << line;
+        const auto field = [&line](const std::string& name) {
+            const std::size_t at = line.find("\"" + name + "\":");
+            if (at == std::string::npos)
+                return std::string();
+            std::size_t from = at + name.size() + 3, to = from;
+            if (line[from] == '"')
+                to = line.find('"', ++from);
+            else
+                to = line.find_first_of(",}", from);
+            return line.substr(from, to - from);
+        };
+        const std::string file = field("file");
+        if (field("event") == "progress") {
+            EXPECT_FALSE(state.contains(file)) << "progress after the end: " << line;
+            EXPECT_GT(std::stoi(field("percent")), last_percent[file]) << line;
+            last_percent[file] = std::stoi(field("percent"));
+        } else {
+            ASSERT_EQ(field("event"), "finished") << line;
+            EXPECT_FALSE(state.contains(file)) << "ended twice: " << line;
+            state[file] = field("state");
+            output[file] = field("output");
+            EXPECT_FALSE(field("seconds").empty()) << line;
+            EXPECT_EQ(field("error").empty(), state[file] == "done") << line;
+        }
+    }
+    EXPECT_EQ(state, (std::map<std::string, std::string>{{src, "done"}, {junk, "failed"}, {copy, "done"}}));
+    EXPECT_NE(output[src], output[copy]);
+    EXPECT_EQ(streamsOf(output[src]), "video,audio");
+    EXPECT_EQ(streamsOf(output[copy]), "video,audio");
+    EXPECT_EQ(last_percent[src], 100);
 }
 
 TEST_F(CliTest, ProbePrintsTheMediaInfo) {
