@@ -13,10 +13,10 @@ _quorin_convert() {
         --preset) COMPREPLY=($(compgen -W "origin 1080 720 dvd tv phone 256 128 96" -- "$cur")); return ;;
         --level) COMPREPLY=($(compgen -W "low mid high" -- "$cur")); return ;;
         --output-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        --clip|--crop|--speed|--volume|--name|--bitrate-override|--fps-override) return ;;
+        --clip|--crop|--speed|--volume|--name|--bitrate-override|--fps-override|--jobs) return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--mode --format --preset --level --clip --crop --speed --volume --output-dir --name --bitrate-override --fps-override --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "--mode --format --preset --level --clip --crop --speed --volume --output-dir --name --bitrate-override --fps-override --jobs --json --help --version" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))
