@@ -1,5 +1,7 @@
 #include "online/http.h"
 
+#include "platform/strings.h"
+
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -111,11 +114,6 @@ HttpResult perform(CURL* c, std::int64_t limit) {
     return result;
 }
 
-std::string toLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char ch) { return std::tolower(ch); });
-    return text;
-}
-
 struct FileSink {
     int fd = -1;
     std::int64_t received = 0;
@@ -166,32 +164,37 @@ std::filesystem::path caFile() {
     return g_ca_file;
 }
 
-HttpResult httpGet(const std::string& url, const HttpOptions& options) {
+namespace {
+
+// One request on a fresh handle; `setup` sets what differs (method, headers, body).
+HttpResult request(const std::string& url, const HttpOptions& options,
+                   const std::function<void(CURL*)>& setup) {
     if (url.empty())
         return {};
     Watch watch;
     auto curl = makeHandle(url, options, watch);
     if (!curl)
         return {};
-    curl_easy_setopt(curl.get(), CURLOPT_HTTPGET, 1L);
+    setup(curl.get());
     return perform(curl.get(), options.max_bytes);
 }
 
+}  // namespace
+
+HttpResult httpGet(const std::string& url, const HttpOptions& options) {
+    return request(url, options, [](CURL* curl) { curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L); });
+}
+
 HttpResult httpPostForm(const std::string& url, const std::string& body, const HttpOptions& options) {
-    if (url.empty())
-        return {};
-    Watch watch;
-    auto curl = makeHandle(url, options, watch);
-    if (!curl)
-        return {};
     std::unique_ptr<curl_slist, ListDeleter> headers(
         curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded"));
-    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    // A redirect must not turn the POST into a GET of someone else's page.
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 0L);
-    return perform(curl.get(), options.max_bytes);
+    return request(url, options, [&](CURL* curl) {
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        // A redirect must not turn the POST into a GET of someone else's page.
+        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    });
 }
 
 std::string fetchText(const std::string& url, const HttpOptions& options) {
@@ -202,7 +205,7 @@ DownloadStatus downloadFile(const std::string& url, const std::filesystem::path&
                             const DownloadOptions& options, const DownloadProgress& progress) {
     if (url.empty())
         return DownloadStatus::Failed;
-    if (options.http.https_only && !toLower(url).starts_with("https://"))
+    if (options.http.https_only && !platform::lower(url).starts_with("https://"))
         return DownloadStatus::Refused;
     Watch watch;
     auto curl = makeHandle(url, options.http, watch);
@@ -246,7 +249,7 @@ DownloadStatus downloadFile(const std::string& url, const std::filesystem::path&
             text += hex[digest[i] >> 4];
             text += hex[digest[i] & 15];
         }
-        ok = text == toLower(options.sha256);
+        ok = text == platform::lower(options.sha256);
     }
     if (ok)
         ok = ::fchmod(sink.fd, options.mode) == 0 && ::fsync(sink.fd) == 0;

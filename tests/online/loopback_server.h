@@ -2,6 +2,10 @@
 // A real HTTP or HTTPS server on 127.0.0.1 for the online tests (loopback_server.py),
 // serving files of a folder, with certificates made by openssl at test time.
 
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +19,26 @@ struct Certificates {
 };
 // Makes them in `dir` (false when openssl fails).
 bool makeCertificates(const std::filesystem::path& dir, Certificates& out);
+
+// A fixture whose suite shares one set of certificates, made in a folder of its own
+// before the suite's first test and removed after its last.
+class CertificateTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new testsupport::TempDir;
+        certs_ = new Certificates;
+        ASSERT_TRUE(makeCertificates(dir_->path(), *certs_));
+    }
+    static void TearDownTestSuite() {
+        delete certs_;
+        certs_ = nullptr;
+        delete dir_;
+        dir_ = nullptr;
+    }
+
+    static inline testsupport::TempDir* dir_ = nullptr;
+    static inline Certificates* certs_ = nullptr;
+};
 
 class LoopbackServer {
 public:

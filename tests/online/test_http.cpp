@@ -14,12 +14,12 @@ namespace {
 using online::DownloadStatus;
 using onlinetest::LoopbackServer;
 
-class HttpTest : public ::testing::Test {
+class HttpTest : public onlinetest::CertificateTest {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        certs_ = new onlinetest::Certificates;
-        ASSERT_TRUE(onlinetest::makeCertificates(dir_->path(), *certs_));
+        CertificateTest::SetUpTestSuite();
+        if (HasFatalFailure())
+            return;
         plain_ = new LoopbackServer(dir_->path() / "plain");
         tls_ = new LoopbackServer(dir_->path() / "tls", certs_->cert, certs_->key);
         wrong_ = new LoopbackServer(dir_->path() / "wrong", certs_->wrong_cert, certs_->wrong_key);
@@ -30,8 +30,7 @@ protected:
         delete wrong_;
         delete tls_;
         delete plain_;
-        delete certs_;
-        delete dir_;
+        CertificateTest::TearDownTestSuite();
     }
     void SetUp() override { ASSERT_TRUE(plain_->running() && tls_->running() && wrong_->running()); }
 
@@ -44,12 +43,8 @@ protected:
     static bool exists(const std::filesystem::path& p) { return std::filesystem::exists(p); }
 
     testsupport::TempDir out_;
-    static testsupport::TempDir* dir_;
-    static onlinetest::Certificates* certs_;
     static LoopbackServer *plain_, *tls_, *wrong_;
 };
-testsupport::TempDir* HttpTest::dir_ = nullptr;
-onlinetest::Certificates* HttpTest::certs_ = nullptr;
 LoopbackServer *HttpTest::plain_ = nullptr, *HttpTest::tls_ = nullptr, *HttpTest::wrong_ = nullptr;
 
 TEST_F(HttpTest, TextFetchGivesOnlyCompleteSuccessfulBodies) {

@@ -23,17 +23,8 @@ namespace {
 using online::CUpdate;
 using onlinetest::LoopbackServer;
 
-class UpdateCheckTest : public ::testing::Test {
+class UpdateCheckTest : public onlinetest::CertificateTest {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new testsupport::TempDir;
-        certs_ = new onlinetest::Certificates;
-        ASSERT_TRUE(onlinetest::makeCertificates(dir_->path(), *certs_));
-    }
-    static void TearDownTestSuite() {
-        delete certs_;
-        delete dir_;
-    }
     UpdateCheckTest() : server_(root_.path(), certs_->cert, certs_->key) {}
     void SetUp() override {
         ASSERT_TRUE(server_.running());
@@ -60,11 +51,7 @@ protected:
     LoopbackServer server_;
     CUpdate update_;
     platform::MessageQueue queue_;
-    static testsupport::TempDir* dir_;
-    static onlinetest::Certificates* certs_;
 };
-testsupport::TempDir* UpdateCheckTest::dir_ = nullptr;
-onlinetest::Certificates* UpdateCheckTest::certs_ = nullptr;
 
 TEST(VersionPage, TagsComparisonsAndReleaseNotes) {
     EXPECT_EQ(online::pageValue("x\n\tversion:<#1.2.0.1#>", "version"), "1.2.0.1");
