@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "ui/controls.h"
+#include "ui/image_string.h"
 #include "ui/skin.h"
 #include "ui/window.h"
 
@@ -12,32 +13,14 @@ namespace ui {
 
 namespace {
 
-using Attributes = std::vector<std::pair<QString, QString>>;
+using Attributes = QuotedPairs;
 constexpr int kMaxIncludeDepth = 8;  // a layout that includes itself stops here
 
-// "a='1' b=\"2\"" → pairs, as <Default value=...> writes them.
+// "a='1' b=\"2\"" → pairs, as <Default value=...> writes them; a broken text gives the
+// pairs before the break.
 Attributes parsePairs(const QString& text) {
     Attributes out;
-    int i = 0;
-    const int n = text.size();
-    while (i < n) {
-        while (i < n && text[i].isSpace())
-            ++i;
-        int start = i;
-        while (i < n && text[i] != '=' && !text[i].isSpace())
-            ++i;
-        QString key = text.mid(start, i - start);
-        while (i < n && (text[i].isSpace() || text[i] == '='))
-            ++i;
-        if (i >= n || (text[i] != '\'' && text[i] != '"'))
-            break;
-        QChar quote = text[i++];
-        start = i;
-        while (i < n && text[i] != quote)
-            ++i;
-        out.emplace_back(key, text.mid(start, i - start));
-        ++i;
-    }
+    readQuotedPairs(text, out);
     return out;
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/strings.h"
 #include "ui/skin.h"
 #include "ui/window.h"
 
@@ -78,17 +79,24 @@ Registry& registry() {
     static Registry r;
     return r;
 }
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
+// `align` with the part that `mask` covers set by the first of `words` that `value`
+// contains, else by `fallback`.
+int withAlignWord(int align, int mask, std::string_view value,
+                  std::initializer_list<std::pair<std::string_view, int>> words, int fallback) {
+    int part = fallback;
+    for (const auto& [word, flag] : words) {
+        if (value.find(word) != std::string_view::npos) {
+            part = flag;
+            break;
+        }
+    }
+    return (align & ~mask) | part;
 }
 }  // namespace
 
 bool registerControl(const std::string& tag, ControlCreator creator) {
     std::lock_guard lock(registry().mutex);
-    registry().creators[lower(tag)] = std::move(creator);
+    registry().creators[platform::lower(tag)] = std::move(creator);
     return true;
 }
 
@@ -96,7 +104,7 @@ Control* createRegisteredControl(std::string_view tag) {
     ControlCreator creator;
     {
         std::lock_guard lock(registry().mutex);
-        auto it = registry().creators.find(lower(tag));
+        auto it = registry().creators.find(platform::lower(tag));
         if (it == registry().creators.end())
             return nullptr;
         creator = it->second;
@@ -184,17 +192,13 @@ bool Control::setAttribute(std::string_view name, std::string_view value) {
         {"textpadding", [](Control& c, std::string_view v) { c.text_padding_ = parseMargins(v); }},
         {"align",
          [](Control& c, std::string_view v) {
-             const int h = v.find("center") != std::string_view::npos  ? Qt::AlignHCenter
-                           : v.find("right") != std::string_view::npos ? Qt::AlignRight
-                                                                       : Qt::AlignLeft;
-             c.align_ = (c.align_ & ~Qt::AlignHorizontal_Mask) | h;
+             c.align_ = withAlignWord(c.align_, Qt::AlignHorizontal_Mask, v,
+                                      {{"center", Qt::AlignHCenter}, {"right", Qt::AlignRight}}, Qt::AlignLeft);
          }},
         {"valign",
          [](Control& c, std::string_view v) {
-             const int vv = v.find("top") != std::string_view::npos      ? Qt::AlignTop
-                            : v.find("bottom") != std::string_view::npos ? Qt::AlignBottom
-                                                                         : Qt::AlignVCenter;
-             c.align_ = (c.align_ & ~Qt::AlignVertical_Mask) | vv;
+             c.align_ = withAlignWord(c.align_, Qt::AlignVertical_Mask, v,
+                                      {{"top", Qt::AlignTop}, {"bottom", Qt::AlignBottom}}, Qt::AlignVCenter);
          }},
         {"wordbreak", &Control::applyWordBreak},
         {"multiline", &Control::applyWordBreak},

@@ -27,6 +27,34 @@ static QRect parseRect(const QString& text) {
     return QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1));
 }
 
+bool readQuotedPairs(const QString& text, QuotedPairs& out) {
+    int i = 0;
+    const int n = text.size();
+    while (i < n) {
+        while (i < n && text[i].isSpace())
+            ++i;
+        if (i >= n)
+            break;
+        int start = i;
+        while (i < n && text[i] != '=' && !text[i].isSpace())
+            ++i;
+        QString key = text.mid(start, i - start);
+        while (i < n && (text[i].isSpace() || text[i] == '='))
+            ++i;
+        if (i >= n || (text[i] != '\'' && text[i] != '"'))
+            return false;
+        QChar quote = text[i++];
+        start = i;
+        while (i < n && text[i] != quote)
+            ++i;
+        out.emplace_back(key, text.mid(start, i - start));
+        if (i >= n)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 ImageSpec parseImageString(const std::string& text) {
     ImageSpec img;
     QString s = QString::fromStdString(text).trimmed();
@@ -36,27 +64,11 @@ ImageSpec parseImageString(const std::string& text) {
         img.file = s.toStdString();
         return img;
     }
-    int i = 0;
-    const int n = s.size();
-    while (i < n) {
-        while (i < n && s[i].isSpace())
-            ++i;
-        int key_start = i;
-        while (i < n && s[i] != '=' && !s[i].isSpace())
-            ++i;
-        QString key = s.mid(key_start, i - key_start).trimmed().toLower();
-        while (i < n && (s[i].isSpace() || s[i] == '='))
-            ++i;
-        if (i >= n || (s[i] != '\'' && s[i] != '"'))
-            return {};
-        QChar quote = s[i++];
-        int value_start = i;
-        while (i < n && s[i] != quote)
-            ++i;
-        if (i >= n)
-            return {};
-        QString value = s.mid(value_start, i - value_start);
-        ++i;
+    QuotedPairs pairs;
+    if (!readQuotedPairs(s, pairs))
+        return {};
+    for (const auto& [name, value] : pairs) {
+        const QString key = name.toLower();
         if (key == "file") {
             img.file = value.toStdString();
         } else if (key == "source") {

@@ -11,11 +11,21 @@
 
 #include <QMargins>
 #include <QRect>
+#include <QString>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QPainter;
 
 namespace ui {
+
+// key='value' pairs (either quote), in order, as image strings and a layout's
+// <Default value="..."> write them. False when the text breaks off: at a key without a
+// quoted value (the pairs before it are kept) or at a value without its closing quote
+// (kept up to the end of the text).
+using QuotedPairs = std::vector<std::pair<QString, QString>>;
+bool readQuotedPairs(const QString& text, QuotedPairs& out);
 
 struct ImageSpec {
     std::string file;

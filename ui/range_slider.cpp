@@ -55,19 +55,20 @@ void CRangeSliderUI::setThumbSize(const QSize& units) {
 bool CRangeSliderUI::setAttribute(std::string_view name, std::string_view value) {
     const std::string v(value);
     auto number = [&] { return parseMargins(value).left(); };
-    if (name == "thumbimage") {
-        setThumbImage(kFirst, v);
-    } else if (name == "thumbhotimage") {
-        setThumbHotImage(kFirst, v);
-    } else if (name == "thumbpushedimage") {
-        setThumbPushedImage(kFirst, v);
-    } else if (name == "thumbimage2") {
-        setThumbImage(kSecond, v);
-    } else if (name == "thumbhotimage2") {
-        setThumbHotImage(kSecond, v);
-    } else if (name == "thumbpushedimage2") {
-        setThumbPushedImage(kSecond, v);
-    } else if (name == "step") {
+    // The first thumb's images; the same names ending in "2" are the second's.
+    using SetImage = void (CRangeSliderUI::*)(int, const std::string&);
+    static constexpr std::pair<std::string_view, SetImage> kThumbImages[] = {
+        {"thumbimage", &CRangeSliderUI::setThumbImage},
+        {"thumbhotimage", &CRangeSliderUI::setThumbHotImage},
+        {"thumbpushedimage", &CRangeSliderUI::setThumbPushedImage},
+    };
+    for (const auto& [image, set] : kThumbImages) {
+        if (name.starts_with(image) && (name.size() == image.size() || name.substr(image.size()) == "2")) {
+            (this->*set)(name.size() == image.size() ? kFirst : kSecond, v);
+            return true;
+        }
+    }
+    if (name == "step") {
         step_ = number();
     } else if (name == "thumbcenter") {
         thumb_center_ = value == "true";
