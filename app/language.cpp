@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
+#include "platform/strings.h"
 #include "platform/time.h"
 
 #include <algorithm>
@@ -139,13 +140,6 @@ const LanguageInfo* findInfo(LanguageId id) {
     return nullptr;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // A replaced or rewritten language file must be seen by the next lookup, yet 1,000
 // lookups must not mean 1,000 file reads and parses. Each lookup stats the file; the
 // parsed sections are reused while the file keeps its identity (device, inode,
@@ -267,13 +261,13 @@ int lcidFromLocaleName(std::string_view locale) {
         language = locale.substr(0, us);
         territory = locale.substr(us + 1);
     }
-    if (language.empty() || equalsNoCase(locale, "C") || equalsNoCase(locale, "POSIX"))
+    if (language.empty() || platform::equalsNoCase(locale, "C") || platform::equalsNoCase(locale, "POSIX"))
         return 0;
     int fallback = 0;
     for (const auto& e : kLocaleLcids) {
-        if (!equalsNoCase(e.language, language))
+        if (!platform::equalsNoCase(e.language, language))
             continue;
-        if (!territory.empty() && equalsNoCase(e.territory, territory))
+        if (!territory.empty() && platform::equalsNoCase(e.territory, territory))
             return e.lcid;
         if (e.territory.empty())
             fallback = e.lcid;
@@ -315,7 +309,7 @@ std::optional<LanguageId> languageFromMenuItem(std::string_view item_name) {
     if (item_name.empty())
         return std::nullopt;
     for (const auto& info : kLanguages)
-        if (!info.menu_item.empty() && equalsNoCase(info.menu_item, item_name))
+        if (!info.menu_item.empty() && platform::equalsNoCase(info.menu_item, item_name))
             return info.id;
     return std::nullopt;
 }

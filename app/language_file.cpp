@@ -1,5 +1,7 @@
 #include "app/language_file.h"
 
+#include "platform/strings.h"
+
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
@@ -61,18 +63,6 @@ bool validSectionName(const std::string& name) {
     for (char16_t c : wide)
         if (c < 0x20 || c == '/' || c == '\\' || c == ':' || c == '!')
             return false;
-    return true;
-}
-
-// Stream names of a compound file compare without case.
-bool sameStreamName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
     return true;
 }
 
@@ -225,7 +215,7 @@ bool writeLanguageFile(const std::filesystem::path& file, const std::vector<Lang
         if (!validSectionName(section.name))
             return fail("invalid section name \"" + section.name + "\"");
         for (std::size_t j = 0; j < i; ++j)
-            if (sameStreamName(sections[j].name, section.name))
+            if (platform::equalsNoCase(sections[j].name, section.name))  // stream names ignore case
                 return fail("section " + section.name + " is there twice");
         for (const auto& [key, value] : section.entries) {
             if (key.empty() || key.find('=') != std::string::npos || key.find('\0') != std::string::npos)

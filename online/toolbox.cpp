@@ -11,6 +11,7 @@
 #include "platform/folders.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/strings.h"
 #include "platform/time.h"
 
 namespace online {
@@ -31,11 +32,7 @@ std::string attributeValue(std::string_view attributes, std::string_view key) {
             end = attributes.size();
         const std::string_view pair = attributes.substr(start, end - start);
         if (pair.size() > key.size() && pair[key.size()] == '=') {
-            bool same = true;
-            for (size_t i = 0; i < key.size() && same; ++i)
-                same = std::tolower(static_cast<unsigned char>(pair[i])) ==
-                       std::tolower(static_cast<unsigned char>(key[i]));
-            if (same)
+            if (platform::equalsNoCase(pair.substr(0, key.size()), key))
                 return std::string(pair.substr(key.size() + 1));
         }
         start = end + 1;

@@ -11,17 +11,12 @@
 #include "app/message_key.h"
 #include "online/http.h"
 #include "online/version_page.h"
+#include "platform/strings.h"
 
 namespace online {
 namespace {
 
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
-
-std::string upper(std::string text) {
-    for (char& ch : text)
-        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return text;
-}
 
 std::string styled(const Json::Value& value) {
     Json::StyledWriter writer;
@@ -210,8 +205,8 @@ void UsageReporter::addConversionRecord(bool success, const std::string& source_
                                         const std::string& target_ext) {
     records_.push_back({.result = static_cast<std::uint8_t>(success ? 1 : 0),
                         .time = static_cast<std::int32_t>(std::time(nullptr)),
-                        .source = upper(source_ext),
-                        .target = upper(target_ext)});
+                        .source = platform::upper(source_ext),
+                        .target = platform::upper(target_ext)});
 }
 
 void UsageReporter::sendSessionReport(const std::string& product_name, long limit_ms) {

@@ -1,6 +1,7 @@
 #include "platform/profile.h"
 
 #include "platform/atomic_file.h"
+#include "platform/strings.h"
 
 #include <cstdint>
 #include <fstream>
@@ -24,17 +25,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
-        if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 enum class LineKind { Blank, Comment, Section, Key, Other };

@@ -6,9 +6,13 @@
 
 namespace platform {
 
-// ASCII letters only; other bytes (UTF-8 included) stay as they are.
+// ASCII letters only; other bytes (UTF-8 included) stay as they are, whatever the
+// C library's locale.
+char lower(char c);
 std::string lower(std::string_view text);
 std::string upper(std::string_view text);
+// Equal but for the case of ASCII letters.
+bool equalsNoCase(std::string_view a, std::string_view b);
 
 // The folder text with one trailing '/' (an empty text stays empty).
 std::string withSlash(std::string folder);

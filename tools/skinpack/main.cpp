@@ -4,6 +4,7 @@
 
 #include "app/skin_select.h"
 #include "lang_source.h"
+#include "platform/strings.h"
 
 #include <zip.h>
 
@@ -78,9 +79,7 @@ bool readAll(const fs::path& file, std::string& data) {
 }
 
 bool endsWithXml(const fs::path& file) {
-    std::string ext = file.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".xml";
+    return platform::lower(file.extension().string()) == ".xml";
 }
 
 }  // namespace
