@@ -12,10 +12,10 @@
 #include "mainframe/media_probe.h"
 #include "mainframe/target_resolution.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
 #include "platform/process.h"
-#include "platform/strings.h"
 #include "platform/window_messages.h"
 
 #include <algorithm>

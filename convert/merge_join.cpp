@@ -25,11 +25,8 @@ MergeJoin::MergeJoin(MergeRequest request, platform::MessageTarget* dialog, Merg
 }
 
 std::string MergeJoin::outputFolder() const {
-    std::string folder = request_.output_folder;
     // Joined by concatenation; a folder typed without its separator still means the folder.
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder;
+    return platform::withSlash(request_.output_folder);
 }
 
 void MergeJoin::claimNames() {

@@ -24,12 +24,6 @@ void removeFile(const fs::path& path) {
     fs::remove(path, ec);
 }
 
-std::string withSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
 // How long a stop waits for a writing ffmpeg to close its output after SIGINT.
 constexpr int kStopGraceMs = 3000;
 
@@ -105,7 +99,8 @@ bool CUtilTransform::chooseOutputPath(ConvertTask& task, const fs::path& work_di
     };
     const bool merge = task.convertMode() == ConvertMode::Merge;
     auto pathFor = [&] {
-        std::string base = merge ? withSlash(work_dir.string()) : withSlash(task.output_folder);
+        std::string base =
+            merge ? platform::withSlash(work_dir.string()) : platform::withSlash(task.output_folder);
         return base + task.output_name + "." + task.target_ext;
     };
     // A rename adds to the name; a name that no file system takes would fail in ffmpeg.

@@ -4,6 +4,7 @@
 #include "app/path_ini.h"
 #include "convert/target_formats.h"
 #include "mainframe/row_look.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/strings.h"
 

@@ -1,18 +1,17 @@
 #pragma once
-// Window messages of the online services.
+// The online services' message ids live in platform/window_messages.h with every other
+// window message; these names let the dialogs of online/gui keep writing them without
+// the namespace until they include that table themselves.
 
-#include <cstdint>
+#include "platform/window_messages.h"
 
 namespace online {
 
-// To the main window.
-inline constexpr std::uint32_t WM_TOOLBOX_READY = 1030;  // a toolbox package arrived
-inline constexpr std::uint32_t WM_UPDATE_FOUND = 1033;   // WM_USER + 9: a newer version exists
-
-// To the update dialog and the toolbox popup (lparam: the toolbox row).
-inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = 1025;  // wparam percent
-inline constexpr std::uint32_t WM_DOWNLOAD_DONE = 1026;
-inline constexpr std::uint32_t WM_DOWNLOAD_FAILED = 1027;
-inline constexpr std::uint32_t WM_TOOL_INSTALLED = 1028;
+using platform::WM_DOWNLOAD_DONE;
+using platform::WM_DOWNLOAD_FAILED;
+using platform::WM_DOWNLOAD_PROGRESS;
+using platform::WM_TOOL_INSTALLED;
+using platform::WM_TOOLBOX_READY;
+using platform::WM_UPDATE_FOUND;
 
 }  // namespace online

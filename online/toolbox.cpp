@@ -6,13 +6,13 @@
 #include "app/cd_dat.h"
 #include "online/endpoints.h"
 #include "online/http.h"
-#include "online/messages.h"
 #include "online/version_page.h"
 #include "platform/folders.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/strings.h"
 #include "platform/time.h"
+#include "platform/window_messages.h"
 
 namespace online {
 namespace {
@@ -218,7 +218,7 @@ void installTool(const std::string& installer, const std::string& parameters, co
                  platform::MessageTarget* window, platform::LParam row, std::shared_ptr<QuitEvent> quit) {
     const std::string host = endpoints().toolbox;
     if (host.empty() || !isPlainName(installer)) {
-        window->post(WM_DOWNLOAD_FAILED, 0, row);
+        window->post(platform::WM_DOWNLOAD_FAILED, 0, row);
         return;
     }
     const auto file = platform::dataDir() / installer;
@@ -240,24 +240,24 @@ void installTool(const std::string& installer, const std::string& parameters, co
                 return false;
             }
             if (total > 0)
-                window->post(WM_DOWNLOAD_PROGRESS,
+                window->post(platform::WM_DOWNLOAD_PROGRESS,
                              static_cast<platform::WParam>(static_cast<float>(received) * 100.0f /
                                                            static_cast<float>(total)),
                              row);
             return true;
         });
     if (status != DownloadStatus::Ok) {
-        window->post(WM_DOWNLOAD_FAILED, 0, row);
+        window->post(platform::WM_DOWNLOAD_FAILED, 0, row);
         return;
     }
-    window->post(WM_DOWNLOAD_DONE, 0, row);
+    window->post(platform::WM_DOWNLOAD_DONE, 0, row);
     platform::CommandLine command(file.string());
     const auto args = platform::commandFromText(parameters);
     for (const auto& arg : args.argv())
         command.arg(arg);
     auto process = platform::Process::start(command, {.new_process_group = true});
     if (!process) {
-        window->post(WM_DOWNLOAD_FAILED, 0, row);
+        window->post(platform::WM_DOWNLOAD_FAILED, 0, row);
         return;
     }
     while (!process->poll()) {
@@ -265,11 +265,11 @@ void installTool(const std::string& installer, const std::string& parameters, co
             // The installer keeps running on its own; only our wait ends (a Process
             // would end its child when destroyed, so it is let go).
             (void)process.release();
-            window->post(WM_DOWNLOAD_FAILED, 0, row);
+            window->post(platform::WM_DOWNLOAD_FAILED, 0, row);
             return;
         }
     }
-    window->post(WM_TOOL_INSTALLED, 0, row);
+    window->post(platform::WM_TOOL_INSTALLED, 0, row);
 }
 
 }  // namespace online

@@ -8,7 +8,6 @@
 #include "app/crash.h"
 #include "app/log.h"
 #include "online/endpoints.h"
-#include "online/messages.h"
 #include "online/usage_reporter.h"
 #include "online/version_page.h"
 #include "platform/folders.h"
@@ -16,6 +15,7 @@
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/time.h"
+#include "platform/window_messages.h"
 
 namespace online {
 namespace {
@@ -147,7 +147,7 @@ bool CUpdate::readVersionPage(const std::string& url, platform::MessageTarget* o
         installer_size_ = std::atoll(pageValue(page, "size").c_str());
     }
     if (owner)
-        owner->post(WM_UPDATE_FOUND, 0, 0);
+        owner->post(platform::WM_UPDATE_FOUND, 0, 0);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // File-system calls that the standard library does not offer: a file's identity, whole
-// reads with that identity, appends under an exclusive lock, executability.
+// reads with that identity, appends under an exclusive lock, executability; and the
+// one way folder texts are joined with a file name.
 
 #include <cstdint>
 #include <filesystem>
@@ -37,6 +38,10 @@ bool appendExclusive(const std::filesystem::path& file, std::string_view bytes);
 
 // True for a regular file the current user may execute.
 bool isExecutableFile(const std::filesystem::path& file);
+
+// The folder text with one trailing '/' (an empty text stays empty): what a file name
+// is appended to. Folders are kept as texts where the user typed them.
+std::string withSlash(std::string folder);
 
 // The running executable's own path; empty when the system does not say.
 std::filesystem::path executablePath();

@@ -1,5 +1,5 @@
 #pragma once
-// Small text helpers every module uses: ASCII case and folder texts.
+// Small text helpers every module uses: ASCII case.
 
 #include <string>
 #include <string_view>
@@ -13,8 +13,5 @@ std::string lower(std::string_view text);
 std::string upper(std::string_view text);
 // Equal but for the case of ASCII letters.
 bool equalsNoCase(std::string_view a, std::string_view b);
-
-// The folder text with one trailing '/' (an empty text stays empty).
-std::string withSlash(std::string folder);
 
 }  // namespace platform

@@ -13,6 +13,9 @@
 // A new message goes into its receiver's enumeration with a line on who posts it and
 // what it carries, and gets its poster and accessors here.
 //
+// The online services' ids (1025 to 1028, 1030, 1033: WM_USER + 1 and up) are plain
+// numbers, further down: their receivers switch over raw ids.
+//
 // The skin layer's own menu message (1145, ui/window.h) goes from a popup menu to the
 // window that opened it and is not part of this table.
 
@@ -55,6 +58,29 @@ enum class MergeDialogId : std::uint32_t {
     // No payload: the join failed.
     WM_MERGE_JOIN_FAILED = 9031,
 };
+
+// The online services' messages: plain numbers, which the update dialog and the
+// toolbox popup switch over in their window's message handler (payloads as noted).
+//
+// Received by the main window: the toolbox check downloaded a package where there was
+// none, so "LayoutToolbox" may show now. No payload. Posted by online::ToolboxCheck.
+inline constexpr std::uint32_t WM_TOOLBOX_READY = 1030;
+// Received by the main window: a newer version exists (WM_USER + 9); the update dialog
+// follows. No payload. Posted by online::CUpdate's check.
+inline constexpr std::uint32_t WM_UPDATE_FOUND = 1033;
+// Received by the update dialog (its installer download; lparam 0) and by the toolbox
+// popup (lparam: the row of the tool): the download's percent in wparam. Posted by the
+// download thread.
+inline constexpr std::uint32_t WM_DOWNLOAD_PROGRESS = 1025;
+// Received by the update dialog and the toolbox popup (lparam as above): the download
+// is complete. Posted by the download thread.
+inline constexpr std::uint32_t WM_DOWNLOAD_DONE = 1026;
+// Received by the update dialog and the toolbox popup (lparam as above): the download,
+// or the start of the tool's installer, failed. Posted by the download thread.
+inline constexpr std::uint32_t WM_DOWNLOAD_FAILED = 1027;
+// Received by the toolbox popup (lparam: the row): the tool's installer ran to its end.
+// Posted by online::installTool.
+inline constexpr std::uint32_t WM_TOOL_INSTALLED = 1028;
 
 // A message as the main window reads it.
 class MainWindowMessage {

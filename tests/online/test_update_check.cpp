@@ -8,7 +8,6 @@
 #include "loopback_server.h"
 #include "online/endpoints.h"
 #include "online/http.h"
-#include "online/messages.h"
 #include "online/toolbox.h"
 #include "online/update.h"
 #include "online/version_page.h"
@@ -16,6 +15,7 @@
 #include "platform/message_target.h"
 #include "platform/registry.h"
 #include "platform/time.h"
+#include "platform/window_messages.h"
 #include "test_support.h"
 
 namespace {
@@ -85,7 +85,7 @@ TEST_F(UpdateCheckTest, DailyCheckFindsANewerVersionAndRefreshesTheServerConfigu
     update_.runDaily(&queue_);
     const auto got = drain();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].id, online::WM_UPDATE_FOUND);
+    EXPECT_EQ(got[0].id, platform::WM_UPDATE_FOUND);
     EXPECT_EQ(update_.newVersion(), "1.2.0.1");
     EXPECT_EQ(update_.information(), "Faster");
     EXPECT_EQ(testsupport::readFile(platform::dataDir() / "cd.dat"), "[Config]\nToolbox=0\n");
@@ -188,18 +188,18 @@ TEST_F(UpdateCheckTest, ToolboxPackageIsReplacedOnlyByANewerVersion) {
     auto store = platform::RegistryStore::currentUser();
     store.setString("ToolboxVersion", "1.0.3");
     online::ToolboxCheck check;
-    check.run("videoconvert", &queue_, online::WM_TOOLBOX_READY);
+    check.run("videoconvert", &queue_, platform::WM_TOOLBOX_READY);
     EXPECT_FALSE(std::filesystem::exists(online::toolboxPackagePath()));
     EXPECT_FALSE(store.getDword("ToolboxDay"));
 
     store.setString("ToolboxVersion", "1.0.2");
-    check.run("videoconvert", &queue_, online::WM_TOOLBOX_READY);
+    check.run("videoconvert", &queue_, platform::WM_TOOLBOX_READY);
     EXPECT_EQ(testsupport::readFile(online::toolboxPackagePath()), package);
     EXPECT_EQ(store.getString("ToolboxVersion"), "1.0.3");
     EXPECT_EQ(store.getDword("ToolboxDay"), static_cast<std::uint32_t>(platform::localDayOfMonth()));
     const auto got = drain();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].id, online::WM_TOOLBOX_READY);
+    EXPECT_EQ(got[0].id, platform::WM_TOOLBOX_READY);
     EXPECT_TRUE(online::toolboxAvailable());
 
     auto archive = online::ZipInMemory::open(package, "");
