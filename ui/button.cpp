@@ -19,44 +19,27 @@ Button::Button() {
 }
 
 bool Button::setAttribute(std::string_view name, std::string_view value) {
-    const std::string v(value);
-    if (name == "normalimage") {
-        normal_ = parseImageString(v);
-    } else if (name == "hotimage") {
-        hot_image_ = parseImageString(v);
-    } else if (name == "pushedimage") {
-        pushed_image_ = parseImageString(v);
-    } else if (name == "disabledimage") {
-        disabled_image_ = parseImageString(v);
-    } else if (name == "hotbkcolor") {
-        hot_bk_ = parseColor(value);
-    } else if (name == "pushedbkcolor") {
-        pushed_bk_ = parseColor(value);
-    } else if (name == "disabledbkcolor") {
-        disabled_bk_ = parseColor(value);
-    } else if (name == "hottextcolor") {
-        hot_text_ = parseColor(value);
-    } else if (name == "pushedtextcolor") {
-        pushed_text_ = parseColor(value);
-    } else {
+    static constexpr std::pair<std::string_view, ImageSpec Button::*> kImages[] = {
+        {"normalimage", &Button::normal_},
+        {"hotimage", &Button::hot_image_},
+        {"pushedimage", &Button::pushed_image_},
+        {"disabledimage", &Button::disabled_image_},
+    };
+    static constexpr std::pair<std::string_view, QColor Button::*> kColors[] = {
+        {"hotbkcolor", &Button::hot_bk_},           {"pushedbkcolor", &Button::pushed_bk_},
+        {"disabledbkcolor", &Button::disabled_bk_}, {"hottextcolor", &Button::hot_text_},
+        {"pushedtextcolor", &Button::pushed_text_},
+    };
+    const auto image = [](std::string_view v) { return parseImageString(std::string(v)); };
+    if (!setMemberAttribute(*this, kImages, name, value, image) &&
+        !setMemberAttribute(*this, kColors, name, value, parseColor))
         return Control::setAttribute(name, value);
-    }
     update();
     return true;
 }
 
 void Button::activate() {
     notify("click");
-}
-
-void Button::enterEvent(QEnterEvent*) {
-    hot_ = true;
-    update();
-}
-
-void Button::leaveEvent(QEvent*) {
-    hot_ = false;
-    update();
 }
 
 void Button::mousePressEvent(QMouseEvent* event) {
@@ -86,33 +69,23 @@ void Button::keyPressEvent(QKeyEvent* event) {
 }
 
 const ImageSpec& Button::currentImage() const {
-    if (!isEnabled() && !disabled_image_.empty())
-        return disabled_image_;
-    if (pushed_ && !pushed_image_.empty())
-        return pushed_image_;
-    if (hot_ && !hot_image_.empty())
-        return hot_image_;
-    if (!normal_.empty())
-        return normal_;
-    return Control::currentImage();
+    const ImageSpec* look = stateLook<ImageSpec>({{!isEnabled(), &disabled_image_},
+                                                  {pushed_, &pushed_image_},
+                                                  {hot(), &hot_image_},
+                                                  {true, &normal_}});
+    return look ? *look : Control::currentImage();
 }
 
 QColor Button::currentBackground() const {
-    if (!isEnabled() && disabled_bk_.isValid())
-        return disabled_bk_;
-    if (pushed_ && pushed_bk_.isValid())
-        return pushed_bk_;
-    if ((hot_ || pushed_) && hot_bk_.isValid())
-        return hot_bk_;
-    return Control::currentBackground();
+    const QColor* look = stateLook<QColor>(
+        {{!isEnabled(), &disabled_bk_}, {pushed_, &pushed_bk_}, {hot() || pushed_, &hot_bk_}});
+    return look ? *look : Control::currentBackground();
 }
 
 QColor Button::currentTextColor() const {
-    if (isEnabled() && pushed_ && pushed_text_.isValid())
-        return pushed_text_;
-    if (isEnabled() && hot_ && hot_text_.isValid())
-        return hot_text_;
-    return Control::currentTextColor();
+    const QColor* look =
+        stateLook<QColor>({{isEnabled() && pushed_, &pushed_text_}, {isEnabled() && hot(), &hot_text_}});
+    return look ? *look : Control::currentTextColor();
 }
 
 Option::Option() = default;
@@ -173,13 +146,9 @@ bool Option::setAttribute(std::string_view name, std::string_view value) {
 }
 
 const ImageSpec& Option::currentImage() const {
-    if (selected_) {
-        if (hot() && !selected_hot_image_.empty())
-            return selected_hot_image_;
-        if (!selected_image_.empty())
-            return selected_image_;
-    }
-    return Button::currentImage();
+    const ImageSpec* look =
+        stateLook<ImageSpec>({{selected_ && hot(), &selected_hot_image_}, {selected_, &selected_image_}});
+    return look ? *look : Button::currentImage();
 }
 
 QColor Option::currentBackground() const {

@@ -40,22 +40,49 @@ QStackedLayout* Container::stack() const {
     return qobject_cast<QStackedLayout*>(layout_);
 }
 
-Control* Container::itemAt(int index) const {
+Control* ControlOrder::at(int index) const {
     return index >= 0 && index < count() ? items_[static_cast<size_t>(index)] : nullptr;
 }
 
-int Container::indexOf(const Control* child) const {
-    auto it = std::find(items_.begin(), items_.end(), child);
+int ControlOrder::indexOf(const Control* control) const {
+    auto it = std::find(items_.begin(), items_.end(), control);
     return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+int ControlOrder::insert(Control* control, int index) {
+    if (index < 0 || index > count())
+        index = count();
+    items_.insert(items_.begin() + index, control);
+    return index;
+}
+
+int ControlOrder::erase(const Control* control) {
+    const int index = indexOf(control);
+    if (index >= 0)
+        items_.erase(items_.begin() + index);
+    return index;
+}
+
+bool ControlOrder::move(Control* control, int index) {
+    const int from = indexOf(control);
+    if (from < 0 || index < 0 || index >= count())
+        return false;
+    items_.erase(items_.begin() + from);
+    items_.insert(items_.begin() + index, control);
+    return true;
+}
+
+std::vector<Control*> ControlOrder::takeAll() {
+    std::vector<Control*> all;
+    all.swap(items_);
+    return all;
 }
 
 void Container::addAt(Control* child, int index) {
     if (!child)
         return;
-    if (index < 0 || index > count())
-        index = count();
     child->setParent(this);
-    items_.insert(items_.begin() + index, child);
+    items_.insert(child, index);
     relayout();
     // Children show with their container unless a layout or code hid them on purpose.
     if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide) || !child->isHidden())
@@ -63,10 +90,8 @@ void Container::addAt(Control* child, int index) {
 }
 
 bool Container::remove(Control* child) {
-    int index = indexOf(child);
-    if (index < 0)
+    if (items_.erase(child) < 0)
         return false;
-    items_.erase(items_.begin() + index);
     layout_->removeWidget(child);
     delete child;
     relayout();
@@ -74,9 +99,7 @@ bool Container::remove(Control* child) {
 }
 
 void Container::removeAll() {
-    std::vector<Control*> old;
-    old.swap(items_);
-    for (Control* c : old) {
+    for (Control* c : items_.takeAll()) {
         layout_->removeWidget(c);
         delete c;
     }
@@ -84,11 +107,8 @@ void Container::removeAll() {
 }
 
 bool Container::setItemIndex(Control* child, int index) {
-    int from = indexOf(child);
-    if (from < 0 || index < 0 || index >= count())
+    if (!items_.move(child, index))
         return false;
-    items_.erase(items_.begin() + from);
-    items_.insert(items_.begin() + index, child);
     relayout();
     return true;
 }

@@ -15,6 +15,30 @@ class QLayout;
 
 namespace ui {
 
+// The children of a container or the rows of a list, in order, by index as the skin's
+// containers count them. Holds the pointers only; the owner deletes and lays out.
+class ControlOrder {
+public:
+    int count() const { return static_cast<int>(items_.size()); }
+    // Null outside 0..count()-1.
+    Control* at(int index) const;
+    // -1 when `control` is not there.
+    int indexOf(const Control* control) const;
+    // At `index`, or at the end when `index` is outside 0..count(); where it went.
+    int insert(Control* control, int index);
+    // Takes `control` out; its index, or -1 when it was not there.
+    int erase(const Control* control);
+    // Moves `control` to `index`; false when it is not there or `index` is outside.
+    bool move(Control* control, int index);
+    // Every entry, handed over; the order is empty after.
+    std::vector<Control*> takeAll();
+    std::vector<Control*>::const_iterator begin() const { return items_.begin(); }
+    std::vector<Control*>::const_iterator end() const { return items_.end(); }
+
+private:
+    std::vector<Control*> items_;
+};
+
 class Container : public Control {
     Q_OBJECT
 public:
@@ -30,9 +54,9 @@ public:
     // Moves a child to `index`.
     bool setItemIndex(Control* child, int index);
 
-    int count() const { return static_cast<int>(items_.size()); }
-    Control* itemAt(int index) const;
-    int indexOf(const Control* child) const;
+    int count() const { return items_.count(); }
+    Control* itemAt(int index) const { return items_.at(index); }
+    int indexOf(const Control* child) const { return items_.indexOf(child); }
 
     bool setAttribute(std::string_view name, std::string_view value) override;
 
@@ -47,7 +71,7 @@ protected:
 private:
     Arrange arrange_;
     QLayout* layout_ = nullptr;
-    std::vector<Control*> items_;
+    ControlOrder items_;
     QMargins inset_;
     int child_padding_ = 0;
     Qt::Alignment child_align_ = Qt::AlignHCenter;   // cross axis of a vertical layout

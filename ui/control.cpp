@@ -348,18 +348,42 @@ void Control::paintContent(QPainter& painter) {
         paintText(painter, text_, textArea(), currentTextColor());
 }
 
+void Control::enterEvent(QEnterEvent*) {
+    hot_ = true;
+    update();
+}
+
+void Control::leaveEvent(QEvent*) {
+    hot_ = false;
+    update();
+}
+
+namespace {
+
+// The size that `html` takes in `font` laid out at `width`, and the width it would want.
+struct HtmlLayout {
+    QSizeF size;
+    qreal ideal_width = 0;
+};
+HtmlLayout layOutHtml(const QFont& font, const QString& html, int width) {
+    QTextDocument doc;
+    doc.setDefaultFont(font);
+    doc.setDocumentMargin(0);
+    doc.setHtml(html);
+    doc.setTextWidth(width);
+    return {doc.size(), doc.idealWidth()};
+}
+
+}  // namespace
+
 bool Control::textFits() const {
     if (text_.isEmpty())
         return true;
     const QRect area = textArea();
     const QFont font = controlFont();
     if (show_html_) {
-        QTextDocument doc;
-        doc.setDefaultFont(font);
-        doc.setDocumentMargin(0);
-        doc.setHtml(text_);
-        doc.setTextWidth(area.width());
-        return doc.idealWidth() <= area.width() + 0.5 && doc.size().height() <= area.height() + 0.5;
+        const HtmlLayout html = layOutHtml(font, text_, area.width());
+        return html.ideal_width <= area.width() + 0.5 && html.size.height() <= area.height() + 0.5;
     }
     const QFontMetrics metrics(font);
     if (align_ & Qt::TextWordWrap) {
@@ -377,14 +401,8 @@ int Control::textHeightForWidth(int width) const {
     const int pad_v = s.scaled(text_padding_.top()) + s.scaled(text_padding_.bottom());
     const int w = std::max(1, width - pad_h);
     const QFont font = controlFont();
-    if (show_html_) {
-        QTextDocument doc;
-        doc.setDefaultFont(font);
-        doc.setDocumentMargin(0);
-        doc.setHtml(text_);
-        doc.setTextWidth(w);
-        return static_cast<int>(doc.size().height() + 0.5) + pad_v;
-    }
+    if (show_html_)
+        return static_cast<int>(layOutHtml(font, text_, w).size.height() + 0.5) + pad_v;
     const int flags = (align_ & Qt::TextWordWrap) ? Qt::TextWordWrap : Qt::TextSingleLine;
     return QFontMetrics(font).boundingRect(QRect(0, 0, w, 1 << 20), flags, text_).height() + pad_v;
 }

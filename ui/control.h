@@ -13,8 +13,10 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "ui/image_string.h"
 
@@ -108,6 +110,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Hover: the mouse is over the control (repainted on the change, for the controls
+    // that have a hot look).
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool hot() const { return hot_; }
     // Background, border and images; then the content (text by default).
     virtual void paintBackground(QPainter& painter);
     virtual void paintContent(QPainter& painter);
@@ -150,6 +157,7 @@ private:
     bool end_ellipsis_ = true;
     bool show_html_ = false;
     bool auto_width_ = false;
+    bool hot_ = false;
     int font_size_ = 0;  // layout units; 0 = the window's default font
     int font_weight_ = 0;
     int font_id_ = -1;
@@ -161,6 +169,37 @@ QColor parseColor(std::string_view text);
 // "l,t,r,b" in layout units; fewer numbers give zeros.
 QMargins parseMargins(std::string_view text);
 bool parseBool(std::string_view text);
+
+// The look of a control's state: the first of `states` that holds and has its look set
+// (an image that is not empty, a valid colour); null when none does.
+inline bool isLookSet(const ImageSpec& image) {
+    return !image.empty();
+}
+inline bool isLookSet(const QColor& color) {
+    return color.isValid();
+}
+template <class Look>
+const Look* stateLook(std::initializer_list<std::pair<bool, const Look*>> states) {
+    for (const auto& [holds, look] : states) {
+        if (holds && isLookSet(*look))
+            return look;
+    }
+    return nullptr;
+}
+
+// A control's attribute table: sets the member of `control` that `table` names `name`
+// to `parse(value)`. False when the table has no such name.
+template <class C, class T, std::size_t N, class Parse>
+bool setMemberAttribute(C& control, const std::pair<std::string_view, T C::*> (&table)[N],
+                        std::string_view name, std::string_view value, Parse parse) {
+    for (const auto& [key, member] : table) {
+        if (key == name) {
+            control.*member = parse(value);
+            return true;
+        }
+    }
+    return false;
+}
 
 // Tag → control class. Built-in controls register themselves from their own file
 // with QUORIN_UI_CONTROL; windows add their own through Window::createControl.

@@ -30,19 +30,16 @@ public:
     virtual void activate();
 
 protected:
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     const ImageSpec& currentImage() const override;
     QColor currentBackground() const override;
     QColor currentTextColor() const override;
-    bool hot() const { return hot_; }
     bool pushed() const { return pushed_; }
 
 private:
-    bool hot_ = false, pushed_ = false;
+    bool pushed_ = false;
     ImageSpec normal_, hot_image_, pushed_image_, disabled_image_;
     QColor hot_bk_, pushed_bk_, disabled_bk_, hot_text_, pushed_text_;
 };
@@ -184,11 +181,9 @@ public:
 
 protected:
     QColor currentBackground() const override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
-    bool selected_ = false, hot_ = false;
+    bool selected_ = false;
     QColor selected_bk_, hot_bk_;
 };
 
@@ -204,9 +199,9 @@ public:
     bool remove(Control* row);
     void removeAll();
     bool setItemIndex(Control* row, int index);
-    int count() const { return static_cast<int>(rows_.size()); }
-    Control* itemAt(int index) const;
-    int indexOf(const Control* row) const;
+    int count() const { return rows_.count(); }
+    Control* itemAt(int index) const { return rows_.at(index); }
+    int indexOf(const Control* row) const { return rows_.indexOf(row); }
     int currentSelection() const { return selected_; }
     bool selectItem(int index);
     bool setAttribute(std::string_view name, std::string_view value) override;
@@ -221,7 +216,7 @@ private:
     QScrollArea* area_;
     QWidget* body_;
     QVBoxLayout* column_;
-    std::vector<Control*> rows_;
+    ControlOrder rows_;
     int selected_ = -1;
 };
 

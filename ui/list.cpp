@@ -19,33 +19,19 @@ void ListRow::setChecked(bool selected) {
 }
 
 bool ListRow::setAttribute(std::string_view name, std::string_view value) {
-    if (name == "selectedbkcolor") {
-        selected_bk_ = parseColor(value);
-    } else if (name == "hotbkcolor") {
-        hot_bk_ = parseColor(value);
-    } else {
+    static constexpr std::pair<std::string_view, QColor ListRow::*> kColors[] = {
+        {"selectedbkcolor", &ListRow::selected_bk_},
+        {"hotbkcolor", &ListRow::hot_bk_},
+    };
+    if (!setMemberAttribute(*this, kColors, name, value, parseColor))
         return HorizontalLayout::setAttribute(name, value);
-    }
     update();
     return true;
 }
 
 QColor ListRow::currentBackground() const {
-    if (selected_ && selected_bk_.isValid())
-        return selected_bk_;
-    if (hot_ && hot_bk_.isValid())
-        return hot_bk_;
-    return HorizontalLayout::currentBackground();
-}
-
-void ListRow::enterEvent(QEnterEvent*) {
-    hot_ = true;
-    update();
-}
-
-void ListRow::leaveEvent(QEvent*) {
-    hot_ = false;
-    update();
+    const QColor* look = stateLook<QColor>({{selected_, &selected_bk_}, {hot(), &hot_bk_}});
+    return look ? *look : HorizontalLayout::currentBackground();
 }
 
 // On the scroll bar alone: a style sheet on the area would reach every control of
@@ -74,22 +60,11 @@ List::List() : area_(new QScrollArea(this)), body_(new QWidget), column_(new QVB
     body_->installEventFilter(this);
 }
 
-Control* List::itemAt(int index) const {
-    return index >= 0 && index < count() ? rows_[static_cast<size_t>(index)] : nullptr;
-}
-
-int List::indexOf(const Control* row) const {
-    auto it = std::find(rows_.begin(), rows_.end(), row);
-    return it == rows_.end() ? -1 : static_cast<int>(it - rows_.begin());
-}
-
 void List::addAt(Control* row, int index) {
     if (!row)
         return;
-    if (index < 0 || index > count())
-        index = count();
     row->setParent(body_);
-    rows_.insert(rows_.begin() + index, row);
+    index = rows_.insert(row, index);
     column_->insertWidget(index, row);
     if (selected_ >= index)
         ++selected_;
@@ -99,10 +74,9 @@ void List::addAt(Control* row, int index) {
 }
 
 bool List::remove(Control* row) {
-    int index = indexOf(row);
+    const int index = rows_.erase(row);
     if (index < 0)
         return false;
-    rows_.erase(rows_.begin() + index);
     column_->removeWidget(row);
     if (selected_ == index)
         selected_ = -1;
@@ -113,21 +87,17 @@ bool List::remove(Control* row) {
 }
 
 void List::removeAll() {
-    for (Control* row : rows_) {
+    for (Control* row : rows_.takeAll()) {
         column_->removeWidget(row);
         delete row;
     }
-    rows_.clear();
     selected_ = -1;
 }
 
 bool List::setItemIndex(Control* row, int index) {
-    int from = indexOf(row);
-    if (from < 0 || index < 0 || index >= count())
-        return false;
     Control* chosen = itemAt(selected_);
-    rows_.erase(rows_.begin() + from);
-    rows_.insert(rows_.begin() + index, row);
+    if (!rows_.move(row, index))
+        return false;
     reinsert();
     selected_ = indexOf(chosen);
     return true;
@@ -136,8 +106,8 @@ bool List::setItemIndex(Control* row, int index) {
 void List::reinsert() {
     for (Control* row : rows_)
         column_->removeWidget(row);
-    for (size_t i = 0; i < rows_.size(); ++i)
-        column_->insertWidget(static_cast<int>(i), rows_[i]);
+    for (int i = 0; i < rows_.count(); ++i)
+        column_->insertWidget(i, rows_.at(i));
 }
 
 bool List::selectItem(int index) {
