@@ -22,30 +22,6 @@ std::string makeUniqueId() {
     return buf;
 }
 
-std::string shortSizeText(std::int64_t bytes) {
-    if (bytes < 1024)
-        return std::to_string(bytes < 0 ? 0 : bytes) + " bytes";
-    static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
-    double value = static_cast<double>(bytes) / 1024.0;
-    int unit = 0;
-    while (value >= 1024.0 && unit < 5) {
-        value /= 1024.0;
-        ++unit;
-    }
-    // Three significant digits, truncated (as the file managers show them).
-    char buf[32];
-    if (value < 10.0) {
-        std::snprintf(buf, sizeof buf, "%.2f %s",
-                      static_cast<double>(static_cast<long long>(value * 100)) / 100, units[unit]);
-    } else if (value < 100.0) {
-        std::snprintf(buf, sizeof buf, "%.1f %s",
-                      static_cast<double>(static_cast<long long>(value * 10)) / 10, units[unit]);
-    } else {
-        std::snprintf(buf, sizeof buf, "%lld %s", static_cast<long long>(value), units[unit]);
-    }
-    return buf;
-}
-
 ConvertTask::ConvertTask(std::string path, ConvertMode task_mode, std::int32_t level)
     : source_path(path),
       added_path(std::move(path)),
@@ -66,7 +42,7 @@ ConvertTask::ConvertTask(std::string path, ConvertMode task_mode, std::int32_t l
     std::error_code ec;
     if (const auto bytes = std::filesystem::file_size(source_path, ec); !ec) {
         file_size = static_cast<std::int64_t>(bytes);
-        size_text = shortSizeText(file_size);
+        size_text = platform::FormatSize(static_cast<std::uint64_t>(file_size));
     }
     unique_id = makeUniqueId();
 }

@@ -38,7 +38,7 @@ enum class SourceKind : std::int32_t { Ordinary = 0, Qsv = 1, Kux = 2, Qlv = 3 }
 
 // What the probe learnt of a source. Plain data: copied freely.
 struct MediaInfo {
-    std::string size_text;             // short byte-size text of file_size; empty when stat failed
+    std::string size_text;             // platform::FormatSize of file_size; empty when stat failed
     std::string duration_text;         // "HH:MM:SS" of the rounded duration
     std::string source_resolution;     // "%dx%d" of width, height
     std::string cover_path;            // cover PNG, empty until made
@@ -123,9 +123,5 @@ struct ConvertTask : MediaInfo {
 
 // "%d_%lld" of a process-wide counter (from 1) and the current time in microseconds.
 std::string makeUniqueId();
-
-// The short byte-size text of the platform file managers ("532 bytes", "1.50 KB",
-// "15.0 MB", "532 KB"): three significant digits, binary units.
-std::string shortSizeText(std::int64_t bytes);
 
 }  // namespace convert

@@ -1,4 +1,5 @@
 #include "convert/util_transform_special.h"
+#include "platform/strings.h"
 
 namespace convert {
 
@@ -22,7 +23,7 @@ int CUtilTransform_Qsv::PrepareSource() {
         return finishPrepare(flv);
     }
     if (pathExists(alt))
-        task()->size_text = shortSizeText(fileSizeOf(alt));
+        task()->size_text = platform::FormatSize(static_cast<std::uint64_t>(fileSizeOf(alt)));
     removeQuietly(flv);
     return finishPrepare(alt);
 }

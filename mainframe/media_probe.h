@@ -27,9 +27,4 @@ bool MakeCover(convert::ConvertTask& task);
 // output is read by people or scripts). Process-wide, as the libraries' log level is.
 void silenceLibraryLogs();
 
-// The size text of a result file: "1024B", "1.00KB", "15.50MB", "1.00GB". Writes at
-// most size bytes (NUL included); always true.
-bool FormatSize(std::uint64_t bytes, char* out, std::size_t size);
-std::string FormatSize(std::uint64_t bytes);
-
 }  // namespace mainframe

@@ -1,6 +1,7 @@
 #include "mainframe/row_look.h"
 
 #include "mainframe/media_probe.h"
+#include "platform/strings.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -86,7 +87,7 @@ void applyRowLook(RowModel& row, bool idle, ConvertMode current_mode) {
         std::error_code ec;
         auto size = std::filesystem::file_size(task.output_path, ec);
         if (!ec)
-            row.setText("video_size_new", FormatSize(static_cast<std::uint64_t>(size)));
+            row.setText("video_size_new", platform::FormatSize(static_cast<std::uint64_t>(size)));
     }
 }
 

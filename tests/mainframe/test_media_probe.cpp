@@ -3,6 +3,7 @@
 #include "mainframe/probe_queue.h"
 #include "mainframe/target_resolution.h"
 #include "message_pump.h"
+#include "platform/strings.h"
 #include "platform/window_messages.h"
 #include "test_support.h"
 
@@ -161,19 +162,19 @@ TEST(MediaProbe, CoverSeeksOnlyInLongEnoughClips) {
     }
 }
 
-TEST(SizeText, FormatSizeAndShortText) {
-    EXPECT_EQ(mainframe::FormatSize(1024), "1024B");
-    EXPECT_EQ(mainframe::FormatSize(1025), "1.00KB");
-    EXPECT_EQ(mainframe::FormatSize(1048577), "1.00MB");
-    EXPECT_EQ(mainframe::FormatSize(1073741824ull), "1024.00MB");
-    EXPECT_EQ(mainframe::FormatSize(5ull << 32), "20.00GB");
+TEST(SizeText, OneFormatForTheSourceAndTheResult) {
+    EXPECT_EQ(platform::FormatSize(1024), "1024B");
+    EXPECT_EQ(platform::FormatSize(1025), "1.00KB");
+    EXPECT_EQ(platform::FormatSize(1048577), "1.00MB");
+    EXPECT_EQ(platform::FormatSize(1073741824ull), "1024.00MB");
+    EXPECT_EQ(platform::FormatSize(5ull << 32), "20.00GB");
     char small[4];
-    EXPECT_TRUE(mainframe::FormatSize(1048577, small, sizeof small));
+    EXPECT_TRUE(platform::FormatSize(1048577, small, sizeof small));
     EXPECT_STREQ(small, "1.0");
-    EXPECT_EQ(convert::shortSizeText(532), "532 bytes");
-    EXPECT_EQ(convert::shortSizeText(532 * 1024 + 7), "532 KB");
-    EXPECT_EQ(convert::shortSizeText(1572864), "1.50 MB");
-    EXPECT_EQ(convert::shortSizeText(15 * 1048576 + 1000), "15.0 MB");
+    // A new task's source size reads the same way.
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir / "a.mp4", std::string(1572864, 'x'));
+    EXPECT_EQ(ConvertTask((dir / "a.mp4").string(), ConvertMode::Video).size_text, "1.50MB");
 }
 
 TEST(TargetResolution, WindowExamples) {

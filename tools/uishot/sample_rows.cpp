@@ -44,7 +44,7 @@ SampleRows makeSampleRows(const fs::path& scratch) {
     mainframe::TargetSelection selection;
     auto add = [&](const std::string& file, ConvertMode mode, TaskState state, bool probed) {
         auto task = std::make_unique<convert::ConvertTask>((scratch / file).string(), mode);
-        task->size_text = "24.6 MB";
+        task->size_text = "24.60MB";
         if (probed) {
             task->duration = 754;
             task->duration_text = "00:12:34";
