@@ -25,11 +25,8 @@ std::string styled(const Json::Value& value) {
 
 // The time page answers {"code":1,"time":"..."}; anything else gives no time.
 std::string serverTime(const std::string& url, const HttpOptions& options) {
-    const std::string body = fetchText(url, options);
-    if (!body.starts_with("{"))
-        return {};
-    const std::optional<Json::Value> parsed = parseJson(body);
-    if (!parsed || !parsed->isObject())
+    const std::optional<Json::Value> parsed = parseJson(fetchText(url, options), Json::objectValue);
+    if (!parsed)
         return {};
     const Json::Value& root = *parsed;
     const auto& code = root["code"];

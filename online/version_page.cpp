@@ -91,7 +91,9 @@ int compareVersions(std::string_view a, std::string_view b) {
     return 0;
 }
 
-std::optional<Json::Value> parseJson(std::string_view text) {
+std::optional<Json::Value> parseJson(std::string_view text, Json::ValueType type) {
+    if (!text.starts_with(type == Json::arrayValue ? '[' : '{'))
+        return std::nullopt;
     Json::CharReaderBuilder builder;
     builder["stackLimit"] = 64;
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
@@ -102,14 +104,14 @@ std::optional<Json::Value> parseJson(std::string_view text) {
     } catch (const Json::Exception&) {  // nested deeper than the stack limit
         return std::nullopt;
     }
+    if (root.type() != type)
+        return std::nullopt;
     return root;
 }
 
 std::string releaseNotesText(std::string_view json, std::string_view program_version) {
-    if (!json.starts_with("["))
-        return {};
-    const std::optional<Json::Value> parsed = parseJson(json);
-    if (!parsed || !parsed->isArray())
+    const std::optional<Json::Value> parsed = parseJson(json, Json::arrayValue);
+    if (!parsed)
         return {};
     const Json::Value& root = *parsed;
     std::string notes;

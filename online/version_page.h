@@ -24,9 +24,10 @@ std::string versionLine(std::string_view page);
 // 0. Returns -1, 0 or 1. Parts that are not numbers count as 0.
 int compareVersions(std::string_view a, std::string_view b);
 
-// A server's JSON answer; nothing for malformed text or nesting deeper than 64 levels
-// (the reader would throw there).
-std::optional<Json::Value> parseJson(std::string_view text);
+// A server's JSON answer that is one `type` (Json::objectValue or Json::arrayValue) and
+// begins with its bracket; nothing for any other text, malformed text or nesting deeper
+// than 64 levels (the reader would throw there).
+std::optional<Json::Value> parseJson(std::string_view text, Json::ValueType type);
 
 // The release notes of every entry of the JSON array newer than `program_version`,
 // in array order: "- <version> (<date>)\r\n" and the content lines joined by "\r\n",
