@@ -40,27 +40,8 @@ TEST(ConcatList, CommandKeepsEveryPathOneArgument) {
     EXPECT_EQ(c.argv().size(), 16u);
 }
 
-struct JoinResult {
-    bool done = false, failed = false;
-    std::vector<int> progress;
-};
-
-JoinResult pumpJoin(platform::MessageQueue& queue, int timeout_ms = 60000) {
-    JoinResult r;
-    testsupport::dispatchUntil(
-        queue,
-        [&](const Message& raw) {
-            const platform::MergeDialogMessage m(raw);
-            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_PROGRESS)
-                r.progress.push_back(platform::progressPercent(m));
-            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_DONE)
-                r.done = true;
-            if (m.id() == platform::MergeDialogId::WM_MERGE_JOIN_FAILED)
-                r.failed = true;
-            return r.done || r.failed;
-        },
-        timeout_ms);
-    return r;
+testsupport::JobOutcome pumpJoin(platform::MessageQueue& queue, int timeout_ms = 60000) {
+    return testsupport::runToEnd(queue, testsupport::JobWindow::MergeDialog, timeout_ms);
 }
 
 double durationOf(const fs::path& file) {
@@ -100,8 +81,8 @@ TEST_F(MergeJoinTest, JoinsPartsInOrderIntoTheTargetExtension) {
     request.total_duration = 4;
     MergeJoin join(request, &queue, options);
     join.Start();
-    JoinResult r = pumpJoin(queue);
-    ASSERT_TRUE(r.done);
+    testsupport::JobOutcome r = pumpJoin(queue);
+    ASSERT_TRUE(r.success);
     EXPECT_EQ(join.mergedPath().parent_path(), dir / "out");
     EXPECT_EQ(join.mergedPath().extension(), ".mkv");
     EXPECT_EQ(join.mergedPath().filename().string().rfind("Merge_", 0), 0u);
@@ -122,9 +103,9 @@ TEST_F(MergeJoinTest, MissingPartFailsTheJoin) {
     request.total_duration = 2;
     MergeJoin join(request, &queue, options);
     join.Start();
-    JoinResult r = pumpJoin(queue);
+    testsupport::JobOutcome r = pumpJoin(queue);
     EXPECT_TRUE(r.failed);
-    EXPECT_FALSE(r.done);
+    EXPECT_FALSE(r.success);
 }
 
 TEST_F(MergeJoinTest, FfmpegNotStartableFailsOnce) {
@@ -135,7 +116,7 @@ TEST_F(MergeJoinTest, FfmpegNotStartableFailsOnce) {
     options.program = (dir / "no-such-ffmpeg").string();
     MergeJoin join(request, &queue, options);
     join.Start();
-    JoinResult r = pumpJoin(queue);
+    testsupport::JobOutcome r = pumpJoin(queue);
     EXPECT_TRUE(r.failed);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(queue.dispatch([](const Message&) { return 0; }), 0) << "failure reported twice";

@@ -5,6 +5,7 @@
 #include "message_pump.h"
 #include "platform/folders.h"
 #include "platform/message_target.h"
+#include "platform/strings.h"
 #include "platform/window_messages.h"
 #include "test_support.h"
 
@@ -26,37 +27,10 @@ using platform::Message;
 
 const fs::path kStandins = fs::path(QUORIN_TEST_SOURCE_DIR) / "tests/convert/standins";
 
-struct Outcome {
-    std::vector<Message> messages;
-    bool success = false;
-    bool failed = false;
-    bool start_failed = false;
-    bool info_ready = false;
-    std::vector<int> progress;
-};
+using Outcome = testsupport::JobOutcome;
 
 Outcome pump(platform::MessageQueue& queue, int timeout_ms = 30000) {
-    Outcome out;
-    testsupport::dispatchUntil(
-        queue,
-        [&](const Message& raw) {
-            out.messages.push_back(raw);
-            const platform::MainWindowMessage m(raw);
-            if (m.id() == platform::MainWindowId::WM_CONVERT_PROGRESS) {
-                out.progress.push_back(platform::progressPercent(m));
-                if (platform::progressPercent(m) == 100)
-                    out.success = true;
-            }
-            if (m.id() == platform::MainWindowId::WM_CONVERT_FAILED)
-                out.failed = true;
-            if (m.id() == platform::MainWindowId::WM_CONVERT_START_FAILED)
-                out.start_failed = true;
-            if (m.id() == platform::MainWindowId::WM_TASK_INFO_READY)
-                out.info_ready = true;
-            return out.success || out.failed;
-        },
-        timeout_ms);
-    return out;
+    return testsupport::runToEnd(queue, testsupport::JobWindow::Main, timeout_ms);
 }
 
 // Probes with the real ffprobe: enough for the job to measure the ffmpeg phase.
@@ -186,7 +160,7 @@ TEST_F(SpecialSourceTest, QsvTinyFlvFallsBackToTheMp4AndShowsItsSize) {
     EXPECT_EQ(task->source_path, flv.string() + ".mp4");
     EXPECT_FALSE(fs::exists(flv));
     EXPECT_EQ(task->size_text,
-              convert::shortSizeText(static_cast<std::int64_t>(fs::file_size(task->source_path))));
+              platform::FormatSize(static_cast<std::uint64_t>(fs::file_size(task->source_path))));
 }
 
 TEST_F(SpecialSourceTest, QsvLargeEnoughFlvIsKept) {

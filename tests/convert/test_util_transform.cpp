@@ -58,16 +58,7 @@ convert::JobOptions fastOptions() {
 
 // Collects messages until one of the job's final ones arrives (or the time is up).
 std::vector<Message> runToEnd(platform::MessageQueue& queue, int timeout_ms = 20000) {
-    std::vector<Message> seen;
-    testsupport::dispatchUntil(
-        queue,
-        [&](const Message& m) {
-            seen.push_back(m);
-            return idOf(m) == MainWindowId::WM_CONVERT_FAILED ||
-                   (idOf(m) == MainWindowId::WM_CONVERT_PROGRESS && percentOf(m) == 100);
-        },
-        timeout_ms);
-    return seen;
+    return testsupport::runToEnd(queue, testsupport::JobWindow::Main, timeout_ms).messages;
 }
 
 class JobTest : public ::testing::Test {
