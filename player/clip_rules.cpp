@@ -226,50 +226,39 @@ CropEdit editCrop(CropField field, std::string_view text, const CropRect& curren
     int v = leadingInt(text);
     CropRect& r = out.rect;
     const float ratio = static_cast<float>(vw) / static_cast<float>(vh);
-    switch (field) {
-        case CropField::X:
-            if (v == static_cast<int>(current.x))
-                return out;
-            clampOffset(v, r.w, vw, out, out.width_text);
-            r.x = static_cast<float>(v);
-            break;
-        case CropField::Y:
-            if (v == static_cast<int>(current.y))
-                return out;
-            clampOffset(v, r.h, vh, out, out.height_text);
-            r.y = static_cast<float>(v);
-            break;
-        case CropField::Width:
-            if (v == static_cast<int>(current.w))
-                return out;
-            clampSize(v, r.x, vw, out);
-            r.w = static_cast<float>(v);
-            if (keep_ratio) {
-                r.h = r.w / ratio;
-                // The height that follows must stay inside the picture too.
-                if (r.y + r.h > static_cast<float>(vh)) {
-                    r.h = static_cast<float>(vh) - r.y;
-                    r.w = r.h * ratio;
-                    out.own_text = number(r.w);
-                }
-                out.height_text = number(r.h);
+    // The edited axis (x and width, or y and height) and the one across it.
+    const bool horizontal = field == CropField::X || field == CropField::Width;
+    float& offset = horizontal ? r.x : r.y;
+    float& size = horizontal ? r.w : r.h;
+    const int limit = horizontal ? vw : vh;
+    float& across_offset = horizontal ? r.y : r.x;
+    float& across_size = horizontal ? r.h : r.w;
+    const int across_limit = horizontal ? vh : vw;
+    std::optional<std::string>& size_text = horizontal ? out.width_text : out.height_text;
+    std::optional<std::string>& across_text = horizontal ? out.height_text : out.width_text;
+    // The video's aspect from one side to the other.
+    const auto acrossOf = [&](float along) { return horizontal ? along / ratio : ratio * along; };
+    const auto alongOf = [&](float across) { return horizontal ? across * ratio : across / ratio; };
+    if (field == CropField::X || field == CropField::Y) {
+        if (v == static_cast<int>(offset))
+            return out;
+        clampOffset(v, size, limit, out, size_text);
+        offset = static_cast<float>(v);
+    } else {
+        if (v == static_cast<int>(size))
+            return out;
+        clampSize(v, offset, limit, out);
+        size = static_cast<float>(v);
+        if (keep_ratio) {
+            across_size = acrossOf(size);
+            // The side that follows must stay inside the picture too.
+            if (across_offset + across_size > static_cast<float>(across_limit)) {
+                across_size = static_cast<float>(across_limit) - across_offset;
+                size = alongOf(across_size);
+                out.own_text = number(size);
             }
-            break;
-        case CropField::Height:
-            if (v == static_cast<int>(current.h))
-                return out;
-            clampSize(v, r.y, vh, out);
-            r.h = static_cast<float>(v);
-            if (keep_ratio) {
-                r.w = ratio * r.h;
-                if (r.x + r.w > static_cast<float>(vw)) {
-                    r.w = static_cast<float>(vw) - r.x;
-                    r.h = r.w / ratio;
-                    out.own_text = number(r.h);
-                }
-                out.width_text = number(r.w);
-            }
-            break;
+            across_text = number(across_size);
+        }
     }
     out.changed = true;
     return out;

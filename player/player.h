@@ -69,6 +69,23 @@ private:
     void markEndOfInput(VideoState* is);
     void routePacket(VideoState* is, AVPacket* pkt);
     int streamComponentOpen(VideoState* is, int stream_index);
+    // An opened stream and where its kind keeps it: the stream, its decoder, packet
+    // queue and published index.
+    struct OpenedStream {
+        AVStream* stream;
+        int index;
+        AVCodecContext* codec;
+    };
+    struct StreamSlots {
+        AVStream** stream;
+        StreamDecoder* decoder;
+        PacketFifo* queue;
+        std::atomic<int>* index;
+    };
+    // Gives the stream its decoder (from the stream's start time when asked), publishes
+    // its index and starts the decoder thread; negative when the thread cannot start.
+    int startStream(VideoState* is, const OpenedStream& opened, const StreamSlots& slots, int (*entry)(void*),
+                    const char* thread_name, bool from_stream_start);
     void streamComponentClose(VideoState* is, int stream_index);
     bool streamHasEnoughPackets(const AVStream* st, int stream_id, const PacketFifo& q) const;
     void decoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* queue, ContinueReading* cond);

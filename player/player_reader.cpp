@@ -343,6 +343,18 @@ int Player::readThread(VideoState* is) {
     return finish(false);
 }
 
+int Player::startStream(VideoState* is, const OpenedStream& opened, const StreamSlots& slots,
+                        int (*entry)(void*), const char* thread_name, bool from_stream_start) {
+    *slots.stream = opened.stream;
+    decoderInit(slots.decoder, opened.codec, slots.queue, &is->continue_read);
+    if (from_stream_start) {
+        slots.decoder->start_pts = opened.stream->start_time;
+        slots.decoder->start_pts_tb = opened.stream->time_base;
+    }
+    slots.index->store(opened.index);
+    return decoderStart(slots.decoder, entry, thread_name, is);
+}
+
 int Player::streamComponentOpen(VideoState* is, int stream_index) {
     AVFormatContext* ic = is->ic;
     if (stream_index < 0 || stream_index >= static_cast<int>(ic->nb_streams)) {
@@ -420,15 +432,13 @@ int Player::streamComponentOpen(VideoState* is, int stream_index) {
             is->audio_buf_size = 0;
             is->audio_buf_index = 0;
             is->audio_sync.reset(static_cast<double>(is->audio_hw_buf_size) / is->audio_tgt.bytes_per_sec);
-            is->audio_st = st;
-            decoderInit(&is->auddec, avctx, &is->audioq, &is->continue_read);
-            if ((ic->iformat->flags & (AVFMT_NOBINSEARCH | AVFMT_NOGENSEARCH | AVFMT_NO_BYTE_SEEK)) &&
-                !ic->iformat->read_seek) {
-                is->auddec.start_pts = st->start_time;
-                is->auddec.start_pts_tb = st->time_base;
-            }
-            is->audio_stream.store(stream_index);
-            ret = decoderStart(&is->auddec, audioThreadEntry, "audio_decoder", is);
+            // Formats that cannot seek by time start the audio clock at the stream's start.
+            const bool from_stream_start =
+                (ic->iformat->flags & (AVFMT_NOBINSEARCH | AVFMT_NOGENSEARCH | AVFMT_NO_BYTE_SEEK)) &&
+                !ic->iformat->read_seek;
+            ret = startStream(is, {st, stream_index, avctx},
+                              {&is->audio_st, &is->auddec, &is->audioq, &is->audio_stream}, audioThreadEntry,
+                              "audio_decoder", from_stream_start);
             if (ret < 0) {
                 return ret;
             }
@@ -436,24 +446,18 @@ int Player::streamComponentOpen(VideoState* is, int stream_index) {
             return 0;
         }
         case AVMEDIA_TYPE_VIDEO:
-            is->video_st = st;
-            decoderInit(&is->viddec, avctx, &is->videoq, &is->continue_read);
-            is->video_stream.store(stream_index);
-            ret = decoderStart(&is->viddec, videoThreadEntry, "video_decoder", is);
+            ret = startStream(is, {st, stream_index, avctx},
+                              {&is->video_st, &is->viddec, &is->videoq, &is->video_stream}, videoThreadEntry,
+                              "video_decoder", false);
             if (ret < 0) {
                 return ret;
             }
             is->queue_attachments_req.store(true);
             return 0;
         case AVMEDIA_TYPE_SUBTITLE:
-            is->subtitle_st = st;
-            decoderInit(&is->subdec, avctx, &is->subtitleq, &is->continue_read);
-            is->subtitle_stream.store(stream_index);
-            ret = decoderStart(&is->subdec, subtitleThreadEntry, "subtitle_decoder", is);
-            if (ret < 0) {
-                return ret;
-            }
-            return 0;
+            return startStream(is, {st, stream_index, avctx},
+                               {&is->subtitle_st, &is->subdec, &is->subtitleq, &is->subtitle_stream},
+                               subtitleThreadEntry, "subtitle_decoder", false);
         default:
             ret = AVERROR(EINVAL);
             break;
