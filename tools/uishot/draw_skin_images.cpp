@@ -58,6 +58,23 @@ QPen rowPen(qreal s, QColor color = kGlyph) {
     return QPen(color, s * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+// The outline through `points`, given as fractions of the image size `s`; closed unless
+// told otherwise.
+QPainterPath unitPath(qreal s, std::initializer_list<QPointF> points, bool closed = true) {
+    QPainterPath path;
+    bool first = true;
+    for (const QPointF& point : points) {
+        if (first)
+            path.moveTo(point * s);
+        else
+            path.lineTo(point * s);
+        first = false;
+    }
+    if (closed)
+        path.closeSubpath();
+    return path;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,10 +108,7 @@ int main(int argc, char** argv) {
     ok &= draw(dir, "restore.png", 64, [](QPainter& p, qreal s) {
         p.setPen(glyphPen(s));
         p.drawRoundedRect(QRectF(s * 0.35, s * 0.41, s * 0.22, s * 0.22), s * 0.03, s * 0.03);
-        QPainterPath back;
-        back.moveTo(s * 0.42, s * 0.35);
-        back.lineTo(s * 0.63, s * 0.35);
-        back.lineTo(s * 0.63, s * 0.56);
+        const QPainterPath back = unitPath(s, {{0.42, 0.35}, {0.63, 0.35}, {0.63, 0.56}}, false);
         p.drawPath(back);
     });
     ok &= draw(dir, "menu.png", 64, [](QPainter& p, qreal s) {
@@ -126,11 +140,7 @@ int main(int argc, char** argv) {
         });
     });
     ok &= draw(dir, "icon_warn.png", 80, [](QPainter& p, qreal s) {
-        QPainterPath tri;
-        tri.moveTo(s * 0.5, s * 0.08);
-        tri.lineTo(s * 0.95, s * 0.88);
-        tri.lineTo(s * 0.05, s * 0.88);
-        tri.closeSubpath();
+        const QPainterPath tri = unitPath(s, {{0.5, 0.08}, {0.95, 0.88}, {0.05, 0.88}});
         p.setPen(QPen(QColor(0xF5, 0xA6, 0x23), s * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(QColor(0xF5, 0xA6, 0x23));
         p.drawPath(tri);
@@ -146,11 +156,7 @@ int main(int argc, char** argv) {
         p.setPen(Qt::NoPen);
         p.setBrush(g);
         p.drawRoundedRect(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92), s * 0.22, s * 0.22);
-        QPainterPath play;
-        play.moveTo(s * 0.40, s * 0.32);
-        play.lineTo(s * 0.70, s * 0.50);
-        play.lineTo(s * 0.40, s * 0.68);
-        play.closeSubpath();
+        const QPainterPath play = unitPath(s, {{0.40, 0.32}, {0.70, 0.50}, {0.40, 0.68}});
         p.setBrush(Qt::white);
         p.drawPath(play);
         p.setPen(QPen(QColor(255, 255, 255, 200), s * 0.05, Qt::SolidLine, Qt::RoundCap));
@@ -178,34 +184,21 @@ int main(int argc, char** argv) {
 
     // List rows.
     ok &= draw(dir, "row_play.png", 64, [](QPainter& p, qreal s) {
-        QPainterPath play;
-        play.moveTo(s * 0.38, s * 0.28);
-        play.lineTo(s * 0.72, s * 0.5);
-        play.lineTo(s * 0.38, s * 0.72);
-        play.closeSubpath();
+        const QPainterPath play = unitPath(s, {{0.38, 0.28}, {0.72, 0.5}, {0.38, 0.72}});
         p.setPen(rowPen(s));
         p.setBrush(kGlyph);
         p.drawPath(play);
     });
     ok &= draw(dir, "row_folder.png", 64, [](QPainter& p, qreal s) {
-        QPainterPath f;
-        f.moveTo(s * 0.24, s * 0.32);
-        f.lineTo(s * 0.42, s * 0.32);
-        f.lineTo(s * 0.47, s * 0.38);
-        f.lineTo(s * 0.76, s * 0.38);
-        f.lineTo(s * 0.76, s * 0.70);
-        f.lineTo(s * 0.24, s * 0.70);
-        f.closeSubpath();
+        const QPainterPath f =
+            unitPath(s, {{0.24, 0.32}, {0.42, 0.32}, {0.47, 0.38}, {0.76, 0.38}, {0.76, 0.70}, {0.24, 0.70}});
         p.setPen(rowPen(s));
         p.drawPath(f);
     });
     ok &= draw(dir, "row_retry.png", 64, [](QPainter& p, qreal s) {
         p.setPen(rowPen(s));
         p.drawArc(QRectF(s * 0.28, s * 0.28, s * 0.44, s * 0.44), 60 * 16, 280 * 16);
-        QPainterPath head;
-        head.moveTo(s * 0.56, s * 0.20);
-        head.lineTo(s * 0.68, s * 0.31);
-        head.lineTo(s * 0.53, s * 0.36);
+        const QPainterPath head = unitPath(s, {{0.56, 0.20}, {0.68, 0.31}, {0.53, 0.36}}, false);
         p.drawPath(head);
     });
     auto arrow = [](QPainter& p, qreal s, bool up) {
@@ -230,11 +223,7 @@ int main(int argc, char** argv) {
         p.drawLine(QPointF(s * 0.43, s * 0.32), QPointF(s * 0.45, s * 0.25));
         p.drawLine(QPointF(s * 0.45, s * 0.25), QPointF(s * 0.55, s * 0.25));
         p.drawLine(QPointF(s * 0.55, s * 0.25), QPointF(s * 0.57, s * 0.32));
-        QPainterPath bin;
-        bin.moveTo(s * 0.34, s * 0.38);
-        bin.lineTo(s * 0.37, s * 0.74);
-        bin.lineTo(s * 0.63, s * 0.74);
-        bin.lineTo(s * 0.66, s * 0.38);
+        const QPainterPath bin = unitPath(s, {{0.34, 0.38}, {0.37, 0.74}, {0.63, 0.74}, {0.66, 0.38}}, false);
         p.drawPath(bin);
     });
     ok &= draw(dir, "row_stop.png", 64, [](QPainter& p, qreal s) {
@@ -252,10 +241,7 @@ int main(int argc, char** argv) {
         p.setBrush(QColor(0x22, 0xA0, 0x6B));
         p.drawEllipse(QRectF(s * 0.22, s * 0.22, s * 0.56, s * 0.56));
         p.setPen(QPen(Qt::white, s * 0.07, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        QPainterPath check;
-        check.moveTo(s * 0.38, s * 0.5);
-        check.lineTo(s * 0.47, s * 0.59);
-        check.lineTo(s * 0.63, s * 0.42);
+        const QPainterPath check = unitPath(s, {{0.38, 0.5}, {0.47, 0.59}, {0.63, 0.42}}, false);
         p.setBrush(Qt::NoBrush);
         p.drawPath(check);
     });
@@ -296,11 +282,7 @@ int main(int argc, char** argv) {
         p.drawEllipse(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88));
         p.setBrush(Qt::white);
         if (play) {
-            QPainterPath tri;
-            tri.moveTo(s * 0.41, s * 0.32);
-            tri.lineTo(s * 0.69, s * 0.5);
-            tri.lineTo(s * 0.41, s * 0.68);
-            tri.closeSubpath();
+            const QPainterPath tri = unitPath(s, {{0.41, 0.32}, {0.69, 0.5}, {0.41, 0.68}});
             p.drawPath(tri);
         } else {
             p.drawRoundedRect(QRectF(s * 0.36, s * 0.33, s * 0.1, s * 0.34), s * 0.02, s * 0.02);
@@ -327,14 +309,8 @@ int main(int argc, char** argv) {
     ok &= draw(dir, "fast_backward.png", 64, [&](QPainter& p, qreal s) { jump(p, s, false); });
     // A speaker with two waves, 24 units.
     ok &= draw(dir, "volume.png", 48, [](QPainter& p, qreal s) {
-        QPainterPath body;
-        body.moveTo(s * 0.16, s * 0.4);
-        body.lineTo(s * 0.3, s * 0.4);
-        body.lineTo(s * 0.48, s * 0.24);
-        body.lineTo(s * 0.48, s * 0.76);
-        body.lineTo(s * 0.3, s * 0.6);
-        body.lineTo(s * 0.16, s * 0.6);
-        body.closeSubpath();
+        const QPainterPath body =
+            unitPath(s, {{0.16, 0.4}, {0.3, 0.4}, {0.48, 0.24}, {0.48, 0.76}, {0.3, 0.6}, {0.16, 0.6}});
         p.setPen(Qt::NoPen);
         p.setBrush(kGlyph);
         p.drawPath(body);
@@ -353,11 +329,7 @@ int main(int argc, char** argv) {
         p.drawEllipse(QPointF(s * 0.66, s * 0.6), s * 0.09, s * 0.075);
         p.setPen(QPen(kAccent, s * 0.035, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
-        QPainterPath stem;
-        stem.moveTo(s * 0.48, s * 0.66);
-        stem.lineTo(s * 0.48, s * 0.3);
-        stem.lineTo(s * 0.74, s * 0.24);
-        stem.lineTo(s * 0.74, s * 0.6);
+        const QPainterPath stem = unitPath(s, {{0.48, 0.66}, {0.48, 0.3}, {0.74, 0.24}, {0.74, 0.6}}, false);
         p.drawPath(stem);
     });
     return ok ? 0 : 1;
