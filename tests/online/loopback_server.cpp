@@ -8,9 +8,33 @@
 #include <fstream>
 #include <sstream>
 
+#include "online/usage_reporter.h"
 #include "test_support.h"
 
 namespace onlinetest {
+
+Json::Value parseJson(const std::string& text) {
+    Json::Value value;
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) << text;
+    return value;
+}
+
+std::string reportJson(const std::string& form_body) {
+    if (!form_body.starts_with("data="))
+        return {};
+    std::string cipher;
+    for (size_t i = 5; i < form_body.size(); ++i) {
+        if (form_body[i] == '%' && i + 2 < form_body.size()) {
+            cipher += static_cast<char>(std::stoi(form_body.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            cipher += form_body[i];
+        }
+    }
+    return online::decryptReport(cipher);
+}
 
 bool makeCertificates(const std::filesystem::path& dir, Certificates& out) {
     out.ca = dir / "ca.pem";

@@ -5,6 +5,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <json/json.h>
 
 #include <filesystem>
 #include <string>
@@ -39,6 +40,11 @@ protected:
     static inline testsupport::TempDir* dir_ = nullptr;
     static inline Certificates* certs_ = nullptr;
 };
+
+// A JSON text parsed (a test failure when it is none).
+Json::Value parseJson(const std::string& text);
+// The JSON a usage report's form body "data=<escaped base64 cipher>" carries.
+std::string reportJson(const std::string& form_body);
 
 class LoopbackServer {
 public:

@@ -13,26 +13,7 @@
 
 namespace {
 
-Json::Value parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, nullptr)) << text;
-    return value;
-}
-
-std::string urlUnescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
+using onlinetest::parseJson;
 
 class UsageReporterTest : public ::testing::Test {
 protected:
@@ -50,7 +31,7 @@ protected:
     std::vector<Json::Value> requests() const {
         std::vector<Json::Value> out;
         for (const auto& line : server_.requests())
-            out.push_back(parse(line));
+            out.push_back(parseJson(line));
         return out;
     }
 
@@ -72,13 +53,9 @@ TEST_F(UsageReporterTest, SessionSummaryCarriesEveryConversionInOrder) {
     EXPECT_EQ(sent[0]["method"].asString(), "POST");
     EXPECT_EQ(sent[0]["path"].asString(), "/api/index/pushLog");
     EXPECT_EQ(sent[0]["type"].asString(), "application/x-www-form-urlencoded");
-    const std::string body = sent[0]["body"].asString();
-    ASSERT_TRUE(body.starts_with("data="));
-    const std::string cipher = urlUnescape(body.substr(5));
-    // PKCS#7 always pads: a whole number of blocks, never the bare text.
-    const std::string json = online::decryptReport(cipher);
+    const std::string json = onlinetest::reportJson(sent[0]["body"].asString());
     ASSERT_FALSE(json.empty());
-    const Json::Value report = parse(json);
+    const Json::Value report = parseJson(json);
     ASSERT_EQ(report["format"].size(), 3u);
     const char* expected[][3] = {{"MP4", "MP3", "1"}, {"MP4", "MP3", "1"}, {"MKV", "GIF", "0"}};
     for (Json::ArrayIndex i = 0; i < 3; ++i) {
@@ -139,7 +116,7 @@ TEST_F(UsageReporterTest, StartReportPostsItsCipherEvenWithoutServerTime) {
     const auto sent = requests();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1]["path"].asString(), "/action.ashx");
-    const Json::Value start = parse(online::decryptReport(sent[1]["body"].asString()));
+    const Json::Value start = parseJson(online::decryptReport(sent[1]["body"].asString()));
     EXPECT_EQ(start["AppId"].asInt(), 23);
     EXPECT_EQ(start["TypeId"].asInt(), 3);
     EXPECT_EQ(start["AdId"].asInt(), 123);
