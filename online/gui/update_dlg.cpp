@@ -1,6 +1,7 @@
 #include "online/gui/update_dlg.h"
 
 #include <QApplication>
+#include <QLayout>
 
 #include "app/gui/message_dlg.h"
 #include "app/language.h"
@@ -37,6 +38,21 @@ void CUpdateDlg::join(std::thread& thread) {
 std::string CUpdateDlg::notes() const {
     std::lock_guard lock(notes_mutex_);
     return notes_;
+}
+
+void CUpdateDlg::showNotes(const std::string& text) {
+    ui::Control* content = find("Content");
+    ui::Control* list = find("ContentList");
+    auto* row = content ? qobject_cast<ui::Control*>(content->parentWidget()) : nullptr;
+    if (!row || !list)
+        return;
+    content->setText(text);
+    // A list row asks for no height of its own: without one the notes would not show.
+    // The room leaves out the scroll bar, which long notes bring.
+    if (QLayout* layout = this->layout())
+        layout->activate();
+    const int room = list->width() - ui::skin().scaled(8);
+    row->setFixedHeight(content->textHeightForWidth(room));
 }
 
 void CUpdateDlg::initWindow() {
@@ -134,7 +150,7 @@ platform::LParam CUpdateDlg::onCustomMessage(std::uint32_t id, platform::WParam 
                                              platform::LParam lparam) {
     switch (id) {
         case kNotesReady:
-            setControlText("Content", notes());
+            showNotes(notes());
             return 0;
         case WM_DOWNLOAD_PROGRESS:
             if (auto* progress = find<ui::Progress>("progress"))

@@ -25,6 +25,8 @@ public:
     bool downloadFinished() const { return finished_; }
     // The notes text shown in "Content" (tests).
     std::string notes() const;
+    // Shows `text` in "Content", its list row as tall as the wrapped text.
+    void showNotes(const std::string& text);
 
 protected:
     void initWindow() override;

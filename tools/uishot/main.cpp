@@ -1,8 +1,11 @@
 // uishot: renders a window of the program, or any layout of a skin archive, to a
 // PNG without a desktop.
-//   uishot --dialog message|about|setting|main|merge [--language CODE] [--dpi 96|120|144|192]
-//          [--kind 16|64|4|68|32] [--support] [--page 0|1|2] [--rows] [--skin ARCHIVE] --out FILE.png
-// --rows fills the main window's list with a row in every state.
+//   uishot --dialog message|about|setting|main|merge|update|toolbox [--language CODE]
+//          [--dpi 96|120|144|192] [--kind 16|64|4|68|32] [--support] [--page 0|1|2] [--rows]
+//          [--skin ARCHIVE] --out FILE.png
+// --rows fills the main window's list with a row in every state. "update" shows sample
+// release notes (--page 1: the download); "toolbox" a sample package with a row of each
+// kind, the last one installing. Both keep their files in a data folder of their own.
 //   uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--dpi N] --out FILE.png
 //   uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png
 //
@@ -45,14 +48,22 @@
 #include "ui/container.h"
 #include "ui/controls.h"
 #include "ui/skin.h"
+#ifdef QUORIN_WITH_ONLINE
+#include "online/gui/toolbox_wnd.h"
+#include "online/gui/update_dlg.h"
+#include "online/toolbox.h"
+#include "online/update.h"
+#include "online/version_page.h"
+#include "sample_toolbox.h"
+#endif
 
 namespace {
 
 int usage() {
     std::fprintf(
         stderr,
-        "usage: uishot --dialog message|about|setting|main|merge [--language CODE] [--dpi N] [--kind K]\n"
-        "              [--support] [--page N] [--rows] [--mode OPTION] [--files A,B...]\n"
+        "usage: uishot --dialog message|about|setting|main|merge|update|toolbox [--language CODE] [--dpi N]\n"
+        "              [--kind K] [--support] [--page N] [--rows] [--mode OPTION] [--files A,B...]\n"
         "              [--skin ARCHIVE] --out FILE.png\n"
         "       uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--dpi N] --out FILE.png\n"
         "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
@@ -160,6 +171,13 @@ int main(int argc, char** argv) {
                 break;
             }
         }
+    }
+    // The online windows write the data folder (the installer, the package) and read the
+    // machine store (installed tools): private ones.
+    if (opt["--dialog"] == "update" || opt["--dialog"] == "toolbox") {
+        const auto data = platform::workDir() / "uishot_data";
+        setenv("QUORIN_DATA_DIR", data.c_str(), 1);
+        setenv("QUORIN_MACHINE_CONFIG_DIR", (data / "machine" / "QuorinVideoConverter").c_str(), 1);
     }
     ui::Application qt(argc, argv);
 
@@ -280,6 +298,30 @@ int main(int argc, char** argv) {
             platform::postJoinProgress(*dlg, 40);
         QCoreApplication::processEvents();
         window = std::move(dlg);
+#ifdef QUORIN_WITH_ONLINE
+    } else if (dialog == "update") {
+        auto dlg = std::make_unique<online::gui::CUpdateDlg>(nullptr, online::updater());
+        built = dlg->createFromSkin();
+        if (built) {
+            dlg->showNotes(online::releaseNotesText(uishot::kSampleReleaseNotes, app::programVersion().text));
+            // No update host: the download ends at once; the picture is taken before
+            // its end is handled.
+            if (ui::Control* update = opt["--page"] == "1" ? dlg->find("Update") : nullptr)
+                update->notify("click");
+        }
+        window = std::move(dlg);
+    } else if (dialog == "toolbox") {
+        if (!uishot::writeSampleToolbox(online::toolboxPackagePath()))
+            return 1;
+        auto popup = std::make_unique<online::gui::CToolbox>(nullptr);
+        built = popup->open(QPoint(40, 40));
+        // The last row's "get": its install starts (and fails at once, no toolbox host).
+        if (built && popup->rowCount() > 0) {
+            if (ui::Control* row = popup->find<ui::List>("list")->itemAt(popup->rowCount() - 1))
+                row->find("button")->notify("click");
+        }
+        window = std::move(popup);
+#endif
     } else {
         return usage();
     }
