@@ -23,6 +23,7 @@
 #include "app/version.h"
 #include "mainframe/clip_result.h"
 #include "mainframe/gui/merge_dlg.h"
+#include "mainframe/job_text.h"
 #include "mainframe/path_batch.h"
 #include "mainframe/probe_queue.h"
 #include "mainframe/row_look.h"
@@ -737,8 +738,13 @@ platform::LParam CMainFrame::onCustomMessage(std::uint32_t id, platform::WParam 
             row->job_output = task->output_path;
     }
     if ((id == WM_CONVERT_FAILED || id == WM_CONVERT_START_FAILED) && task) {
-        if (auto job = worker_->job(task))
-            failures_[task] = job->failure().detail.empty() ? job->failure().text : job->failure().detail;
+        if (auto job = worker_->job(task)) {
+            // The user reads the engine's sentence; ffmpeg's own words go to the log.
+            const convert::JobFailure& failure = job->failure();
+            failures_[task] = failureSentence(failure);
+            if (!failure.detail.empty())
+                app::fileLog("ffmpeg: %s", failure.detail.c_str());
+        }
     }
     if (!controller_->handleMessage(platform::Message{id, wparam, lparam}))
         return MyBaseWindow::onCustomMessage(id, wparam, lparam);

@@ -202,6 +202,9 @@ TEST_F(MainFrameTest, EveryModeConvertsDialogAndDroppedFilesAndABrokenFileFails)
                 EXPECT_EQ(task->state.load(), TaskState::Failed);
                 EXPECT_TRUE(shownInRow(task, "btn_recode_fail"));
                 EXPECT_FALSE(shownInRow(task, "recode_success"));
+                // The engine's sentence in the interface language, not ffmpeg's words.
+                EXPECT_EQ(frame_->failureText(task),
+                          "The file is damaged or is not a media file that can be read.");
                 continue;
             }
             EXPECT_EQ(task->state.load(), TaskState::Done);
