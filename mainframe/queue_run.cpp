@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <span>
-#include <vector>
 
 #include "app/language.h"
 #include "convert/command_builder.h"
@@ -25,6 +24,8 @@ int mediaSeconds(const convert::ConvertTask& task) {
 }  // namespace
 
 void QueueRun::queued(const convert::ConvertTask* task, Clock::time_point) {
+    if (tasks_.empty())
+        eta_.reset();
     tasks_[task] = Entry{};
 }
 
@@ -34,6 +35,28 @@ void QueueRun::progress(const convert::ConvertTask* task, int percent, Clock::ti
         return;
     it->second.percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
     it->second.eta.update(it->second.percent, now);
+    eta_.update(mediaPercent(), now);
+}
+
+double QueueRun::mediaPercent() const {
+    // A task of unknown length (not probed yet) weighs as much as the known ones on average.
+    double known = 0;
+    int known_count = 0;
+    for (const auto& [task, entry] : tasks_) {
+        if (const int seconds = mediaSeconds(*task); seconds > 0) {
+            known += seconds;
+            ++known_count;
+        }
+    }
+    const double unknown_weight = known_count ? known / known_count : 1;
+    double total = 0, done = 0;
+    for (const auto& [task, entry] : tasks_) {
+        const int seconds = mediaSeconds(*task);
+        const double weight = seconds > 0 ? seconds : unknown_weight;
+        total += weight;
+        done += waiting(task->state.load(std::memory_order_acquire)) ? weight * entry.percent / 100 : weight;
+    }
+    return total > 0 ? 100 * done / total : 0;
 }
 
 int QueueRun::percent() const {
@@ -53,18 +76,9 @@ std::optional<int> QueueRun::taskSecondsLeft(const convert::ConvertTask* task, C
 }
 
 std::optional<int> QueueRun::secondsLeft(Clock::time_point now) const {
-    const convert::ConvertTask* running = nullptr;
-    std::vector<int> waiting_media;
-    for (const auto& [task, entry] : tasks_) {
-        const TaskState state = task->state.load(std::memory_order_acquire);
-        if (state == TaskState::Queued)
-            waiting_media.push_back(mediaSeconds(*task));
-        else if (state == TaskState::Running && !running && entry.eta.secondsLeft(now))
-            running = task;
-    }
-    if (!running)
+    if (tasks_.empty())
         return std::nullopt;
-    return queueSecondsLeft(tasks_.at(running).eta, mediaSeconds(*running), waiting_media, now);
+    return eta_.secondsLeft(now);
 }
 
 std::string QueueRun::statusText(Clock::time_point now) const {

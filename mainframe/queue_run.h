@@ -29,9 +29,9 @@ public:
     // 0..100 over the run's tasks: finished ones (done, failed, stopped, put back)
     // count in full, the others by their last reading. -1 when no run is active.
     int percent() const;
-    // Seconds the run still needs: the converting task's estimate (known after 3 s of
-    // its progress) plus the media still waiting at the pace it keeps. Nothing while
-    // no converting task's estimate is known.
+    // Seconds the run still needs: the media left over the pace the whole run has kept
+    // since its first progress (all tasks, by their media length; a finished task
+    // counts in full). Nothing while unknown, and before 3 s of progress.
     std::optional<int> secondsLeft(Clock::time_point now = Clock::now()) const;
     // Seconds a converting task of the run still needs; nothing while unknown and for
     // a task that is not converting.
@@ -55,7 +55,11 @@ private:
         int percent = 0;
         TimeLeftEstimator eta;
     };
+    // The run's progress in percent of its media, from every task's state and reading.
+    double mediaPercent() const;
+
     std::map<const convert::ConvertTask*, Entry> tasks_;
+    TimeLeftEstimator eta_;  // fed with mediaPercent()
 };
 
 // The row's "label_time_left": "0:14 left" while the estimate is known, else hidden.

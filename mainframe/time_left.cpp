@@ -10,7 +10,7 @@ void TimeLeftEstimator::reset() {
     *this = TimeLeftEstimator();
 }
 
-void TimeLeftEstimator::update(int percent, EtaClock::time_point now) {
+void TimeLeftEstimator::update(double percent, EtaClock::time_point now) {
     if (percent < last_percent_)
         reset();
     last_percent_ = percent;
@@ -41,20 +41,6 @@ std::optional<int> TimeLeftEstimator::secondsLeft(EtaClock::time_point now) cons
     const double since = std::chrono::duration<double>(now - last_).count();
     const double left = (100 - last_percent_) / rate - since;
     return static_cast<int>(std::lround(std::max(left, 0.0)));
-}
-
-std::optional<int> queueSecondsLeft(const TimeLeftEstimator& running, int running_media_seconds,
-                                    const std::vector<int>& waiting_media_seconds, EtaClock::time_point now) {
-    std::optional<int> left = running.secondsLeft(now);
-    if (!left)
-        return std::nullopt;
-    const double media_per_second = running.pace() / 100.0 * running_media_seconds;
-    double waiting = 0;
-    for (int seconds : waiting_media_seconds)
-        waiting += seconds;
-    if (waiting > 0 && media_per_second <= 0)
-        return std::nullopt;
-    return *left + (waiting > 0 ? static_cast<int>(std::lround(waiting / media_per_second)) : 0);
 }
 
 std::string clockText(int seconds) {

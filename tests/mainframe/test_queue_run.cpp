@@ -96,6 +96,41 @@ TEST(QueueRun, TimeLeftOfTheConvertingTaskAndOfTheQueueOnceThePaceIsKnown) {
     EXPECT_FALSE(row.visible("label_time_left"));
 }
 
+TEST(QueueRun, TheQueuesTimeLeftKeepsThePaceOfTheWholeRunAcrossTasks) {
+    ConvertTask a("/x/a.mp4", ConvertMode::Video), b("/x/b.mp4", ConvertMode::Video),
+        c("/x/c.mp4", ConvertMode::Video);
+    a.duration = a.clip_end = b.duration = b.clip_end = 10;  // c is not probed yet: weighs 10 too
+    QueueRun run;
+    const auto t0 = QueueRun::Clock::now();
+    const auto at = [t0](int s) { return t0 + std::chrono::seconds(s); };
+    for (ConvertTask* t : {&a, &b, &c}) {
+        setState(*t, TaskState::Queued);
+        run.queued(t, t0);
+    }
+    setState(a, TaskState::Running);
+    run.progress(&a, 20, at(0));
+    run.progress(&a, 100, at(4));  // 8 of 30 media seconds in 4 s, 20 to go
+    setState(a, TaskState::Done);
+    EXPECT_EQ(run.secondsLeft(at(4)), 10);
+    // The next task's first readings keep the run's pace known.
+    setState(b, TaskState::Running);
+    run.progress(&b, 0, at(6));
+    EXPECT_EQ(run.secondsLeft(at(6)), 15);
+    EXPECT_FALSE(run.taskSecondsLeft(&b, at(6)));
+    // A failed task is finished work.
+    setState(b, TaskState::Failed);
+    setState(c, TaskState::Running);
+    run.progress(&c, 50, at(8));  // 23 media seconds in 8 s, 5 to go
+    EXPECT_EQ(run.secondsLeft(at(8)), 2);
+    setState(c, TaskState::Done);
+    ASSERT_TRUE(run.finishIfIdle());
+    // The next run starts without a pace.
+    setState(a, TaskState::Queued);
+    run.queued(&a, at(9));
+    run.progress(&a, 50, at(20));
+    EXPECT_FALSE(run.secondsLeft(at(20)));
+}
+
 TEST(PartialOutput, OnlyAnUnfinishedTasksOwnFileIsRemoved) {
     testsupport::TempDir dir;
     ConvertTask task((dir / "src.mp4").string(), ConvertMode::Video);

@@ -41,23 +41,6 @@ TEST(TimeLeft, AFallingReadingStartsOver) {
     EXPECT_EQ(eta.pace(), 0);
 }
 
-TEST(TimeLeft, TheQueueAddsTheWaitingMediaAtTheRunningPace) {
-    TimeLeftEstimator running;
-    const auto t0 = EtaClock::now();
-    running.update(10, t0);
-    running.update(30, t0 + seconds(10));  // 2 %/s of a 100 s clip: 2 media s per s
-    const auto now = t0 + seconds(10);
-    ASSERT_TRUE(running.secondsLeft(now));
-    EXPECT_EQ(*running.secondsLeft(now), 35);
-    EXPECT_EQ(mainframe::queueSecondsLeft(running, 100, {60, 40}, now), 35 + 50);
-    EXPECT_EQ(mainframe::queueSecondsLeft(running, 100, {}, now), 35);
-    TimeLeftEstimator early;
-    early.update(10, t0);
-    EXPECT_FALSE(mainframe::queueSecondsLeft(early, 100, {60}, t0 + seconds(1)));
-    // A running clip of unknown length gives no pace for the waiting ones.
-    EXPECT_FALSE(mainframe::queueSecondsLeft(running, 0, {60}, now));
-}
-
 TEST(TimeLeft, ClockTexts) {
     EXPECT_EQ(mainframe::clockText(0), "0:00");
     EXPECT_EQ(mainframe::clockText(245), "4:05");
