@@ -104,6 +104,38 @@ bool takesValue(const std::string& key) {
     return false;
 }
 
+// Options that take a number from low to high; set() refuses what the command
+// could not carry.
+struct NumberOption {
+    const char* key;
+    double low, high;
+    const char* wants;  // the error text after the key
+    bool (*set)(CliOptions& o, double v);
+};
+
+bool setFloat(std::optional<float> f, float& field) {
+    if (f)
+        field = *f;
+    return f.has_value();
+}
+
+const NumberOption kNumberOptions[] = {
+    // The tempo filter takes 0.5 to 100; a factor the float cannot hold is refused too.
+    {"--speed", 0.5, 100, " wants a factor from 0.5 to 100",
+     [](CliOptions& o, double v) { return setFloat(positiveFloat(v), o.speed); }},
+    {"--volume", 0, 100, " wants a factor above 0, up to 100",
+     [](CliOptions& o, double v) { return setFloat(positiveFloat(v), o.volume); }},
+    // The command gives the rate in whole kbit/s: less than 1 would be "-b:v 0k".
+    {"--bitrate-override", 1, 2e6, " wants kbit/s from 1 to 2000000",
+     [](CliOptions& o, double v) {
+         o.bitrate_override_bps = bitsPerSecond(v).value_or(0);
+         return o.bitrate_override_bps > 0;
+     }},
+    // The command prints the rate with six decimals; below 0.01 fps is no rate.
+    {"--fps-override", 0.01, 1000, " wants a frame rate from 0.01 to 1000",
+     [](CliOptions& o, double v) { return setFloat(positiveFloat(v), o.fps_override); }},
+};
+
 // The tokens of --format and --preset, checked once the mode is known.
 struct TargetTokens {
     std::string format, preset;
@@ -112,6 +144,14 @@ struct TargetTokens {
 // One option with its value; the error text, empty when it was taken.
 std::string takeOption(const std::string& key, const std::string& value, CliOptions& o,
                        TargetTokens& tokens) {
+    for (const NumberOption& n : kNumberOptions) {
+        if (key != n.key)
+            continue;
+        auto v = parseNumber(value);
+        if (!v || *v < n.low || *v > n.high || !n.set(o, *v))
+            return key + n.wants;
+        return {};
+    }
     if (key == "--mode") {
         auto mode = modeFrom(value);
         if (!mode)
@@ -141,15 +181,6 @@ std::string takeOption(const std::string& key, const std::string& value, CliOpti
         o.clip = std::make_pair(*start, *end);
     } else if (key == "--crop") {
         return takeCrop(value, o);
-    } else if (key == "--speed" || key == "--volume") {
-        // The tempo filter takes 0.5 to 100; a factor the float cannot hold is refused too.
-        auto v = parseNumber(value);
-        auto f = v ? positiveFloat(*v) : std::nullopt;
-        const bool speed = key == "--speed";
-        if (!f || *f > 100 || (speed && *f < 0.5f))
-            return speed ? key + " wants a factor from 0.5 to 100"
-                         : key + " wants a factor above 0, up to 100";
-        (speed ? o.speed : o.volume) = *f;
     } else if (key == "--output-dir") {
         if (value.empty())
             return "--output-dir is empty";
@@ -158,20 +189,6 @@ std::string takeOption(const std::string& key, const std::string& value, CliOpti
         if (value.empty() || value.find('/') != std::string::npos || value == "." || value == "..")
             return "--name wants a file name without folder";
         o.name = value;
-    } else if (key == "--bitrate-override") {
-        // The command gives the rate in whole kbit/s: less than 1 would be "-b:v 0k".
-        auto v = parseNumber(value);
-        auto bps = v ? bitsPerSecond(*v) : std::nullopt;
-        if (!bps || *bps < 1000 || *v > 2e6)
-            return "--bitrate-override wants kbit/s from 1 to 2000000";
-        o.bitrate_override_bps = *bps;
-    } else if (key == "--fps-override") {
-        // The command prints the rate with six decimals; below 0.01 fps is no rate.
-        auto v = parseNumber(value);
-        auto f = v ? positiveFloat(*v) : std::nullopt;
-        if (!f || *f < 0.01f || *f > 1000)
-            return "--fps-override wants a frame rate from 0.01 to 1000";
-        o.fps_override = *f;
     } else if (key == "--jobs") {
         if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos ||
             std::stoi(value) < 1 || std::stoi(value) > kMaxJobs)

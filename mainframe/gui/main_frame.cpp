@@ -495,53 +495,55 @@ void CMainFrame::notify(ui::Notify& n) {
 }
 
 void CMainFrame::onClick(ui::Notify& n) {
+    // The window's own buttons; every other name belongs to a row.
+    using Action = void (*)(CMainFrame&);
+    static const std::map<std::string_view, Action> kButtons = {
+        {"btnClose", [](CMainFrame& f) { f.QWidget::close(); }},
+        {"btnMax", [](CMainFrame& f) { f.showMaximized(); }},
+        {"btnMin", [](CMainFrame& f) { f.showMinimized(); }},
+        {"btnRestore", [](CMainFrame& f) { f.showNormal(); }},
+        {"btnMenu", [](CMainFrame& f) { f.popupMenu("main_menu.xml", "btnMenu", true); }},
+        {"btnKefu", [](CMainFrame& f) { f.openSupport(); }},
+        {"btnToolbox", [](CMainFrame& f) { f.toggleToolbox(); }},
+        {"btn_menu_format", [](CMainFrame& f) { f.popupMenu("format_menu.xml", "btn_menu_format", true); }},
+        {"btn_menu_compress",
+         [](CMainFrame& f) { f.popupMenu("compress_menu.xml", "btn_menu_compress", true); }},
+        {"btn_addfile01", [](CMainFrame& f) { f.addFilesFromDialog(); }},
+        {"btn_addfile02", [](CMainFrame& f) { f.addFilesFromDialog(); }},
+        {"btn_addfile03", [](CMainFrame& f) { f.addFilesFromDialog(); }},
+        {"btn_clear_list",
+         [](CMainFrame& f) {
+             f.stopping([&f] { f.controller_->clearList(); });
+             f.removeRowControls();
+         }},
+        {"btn_select_folder", [](CMainFrame& f) { f.chooseOutputFolder(); }},
+        {"btn_open_save_folder", [](CMainFrame& f) { f.openFolderOf(nullptr); }},
+        {"btn_transform", [](CMainFrame& f) { f.startList(); }},
+    };
     const std::string name = n.sender->name();
-    if (name == "btnClose") {
-        QWidget::close();
-    } else if (name == "btnMax") {
-        showMaximized();
-    } else if (name == "btnMin") {
-        showMinimized();
-    } else if (name == "btnRestore") {
-        showNormal();
-    } else if (name == "btnMenu") {
-        popupMenu("main_menu.xml", "btnMenu", true);
-    } else if (name == "btnKefu") {
-        openSupport();
-    } else if (name == "btnToolbox") {
-        toggleToolbox();
-    } else if (name == "btn_menu_format") {
-        popupMenu("format_menu.xml", "btn_menu_format", true);
-    } else if (name == "btn_menu_compress") {
-        popupMenu("compress_menu.xml", "btn_menu_compress", true);
-    } else if (name == "btn_addfile01" || name == "btn_addfile02" || name == "btn_addfile03") {
-        addFilesFromDialog();
-    } else if (name == "btn_clear_list") {
-        stopping([this] { controller_->clearList(); });
-        removeRowControls();
-    } else if (name == "btn_select_folder") {
-        chooseOutputFolder();
-    } else if (name == "btn_open_save_folder") {
-        openFolderOf(nullptr);
-    } else if (name == "btn_transform") {
-        std::set<const ConvertTask*> waiting;
-        for (RowModel* row : lists_->rows()) {
-            const TaskState state = row->task()->state.load(std::memory_order_acquire);
-            if (state == TaskState::Queued || state == TaskState::Running)
-                waiting.insert(row->task());
-        }
-        controller_->start();
-        // The conversion thread may have taken a task already.
-        for (RowModel* row : lists_->rows()) {
-            const TaskState state = row->task()->state.load(std::memory_order_acquire);
-            if (!waiting.count(row->task()) && (state == TaskState::Queued || state == TaskState::Running))
-                run_.queued(row->task());
-        }
-        refreshRows(mode());
-        afterQueueChange();
-    } else {
+    if (auto it = kButtons.find(name); it != kButtons.end())
+        it->second(*this);
+    else
         onRowClick(name, n.sender);
+}
+
+// Starts the list; the tasks it queues join the run that the window follows.
+void CMainFrame::startList() {
+    std::set<const ConvertTask*> waiting;
+    for (RowModel* row : lists_->rows()) {
+        const TaskState state = row->task()->state.load(std::memory_order_acquire);
+        if (state == TaskState::Queued || state == TaskState::Running)
+            waiting.insert(row->task());
     }
+    controller_->start();
+    // The conversion thread may have taken a task already.
+    for (RowModel* row : lists_->rows()) {
+        const TaskState state = row->task()->state.load(std::memory_order_acquire);
+        if (!waiting.count(row->task()) && (state == TaskState::Queued || state == TaskState::Running))
+            run_.queued(row->task());
+    }
+    refreshRows(mode());
+    afterQueueChange();
 }
 
 void CMainFrame::onRowClick(const std::string& name, ui::Control* sender) {

@@ -119,11 +119,11 @@ public:
     std::string failureText(const convert::ConvertTask* task) const;
 
 protected:
+    platform::LParam onCustomMessage(std::uint32_t id, platform::WParam wparam,
+                                     platform::LParam lparam) override;
     void initWindow() override;
     void notify(ui::Notify& notify) override;
     void onClick(ui::Notify& notify) override;
-    platform::LParam onCustomMessage(std::uint32_t id, platform::WParam wparam,
-                                     platform::LParam lparam) override;
     void onDropFiles(const std::vector<std::string>& paths) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -142,6 +142,7 @@ private:
     void popupMenu(const std::string& layout, const char* anchor, bool below);
     void onMenuCommand(const std::string& name, const std::string& user_data);
     void onRowClick(const std::string& name, ui::Control* sender);
+    void startList();
     void chooseOutputFolder();
     void showOutputFolder(const std::string& folder);
     void openFolderOf(const convert::ConvertTask* task);
