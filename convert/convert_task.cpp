@@ -4,6 +4,7 @@
 #include "platform/strings.h"
 #include "platform/time.h"
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 
@@ -49,6 +50,33 @@ ConvertTask::ConvertTask(std::string path, ConvertMode task_mode, std::int32_t l
 
 ConvertTask::~ConvertTask() {
     terminateCover();
+}
+
+void ConvertTask::takeDuration(std::int64_t micros) {
+    duration = static_cast<std::int32_t>(micros / 1000000);
+    if (clip_end <= 0 || clip_end > duration) {
+        clip_start = 0;
+        clip_end = duration;
+    }
+    const long long rounded = (micros <= INT64_MAX - 5000 ? micros + 5000 : micros) / 1000000;
+    cover_seek = rounded >= 6 ? 5 : 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", rounded / 3600, (rounded / 60) % 60,
+                  rounded % 60);
+    duration_text = text;
+}
+
+void ConvertTask::takePictureSize(std::int32_t picture_width, std::int32_t picture_height) {
+    if (picture_width != 0 && picture_height != 0) {
+        width = picture_width;
+        height = picture_height;
+    }
+    if (crop_width <= 0 || crop_x + crop_width > width || crop_height <= 0 || crop_y + crop_height > height) {
+        crop_x = crop_y = 0;
+        crop_width = width;
+        crop_height = height;
+    }
+    source_resolution = std::to_string(width) + "x" + std::to_string(height);
 }
 
 void ConvertTask::terminateCover() {

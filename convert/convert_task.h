@@ -111,6 +111,13 @@ struct ConvertTask : MediaInfo {
     // The task's list row (window thread); null once removed.
     mainframe::RowModel* row = nullptr;
 
+    // The probe's length in microseconds: duration, its text, the cover's seek, and the
+    // whole file as the clip unless a clip already chosen fits (a restored list).
+    void takeDuration(std::int64_t micros);
+    // The probe's picture size (sides of 0 keep the known ones): its text, and the
+    // whole picture as the crop unless a crop already chosen fits.
+    void takePictureSize(std::int32_t picture_width, std::int32_t picture_height);
+
     // Terminates the cover extraction if one runs (any thread).
     void terminateCover();
     // Set by MakeCover while its child runs; guarded by cover_mutex.

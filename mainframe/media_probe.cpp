@@ -100,24 +100,11 @@ bool ProbeMedia(ConvertTask& task) {
 
     const bool special = task.source_kind != static_cast<int>(convert::SourceKind::Ordinary);
     task.bit_rate = ctx->bit_rate;
-    if (ctx->duration != AV_NOPTS_VALUE) {
-        task.duration = static_cast<std::int32_t>(ctx->duration / 1000000);
-        // A clip already chosen (a list restored after a restart) stays.
-        if (task.clip_end <= 0 || task.clip_end > task.duration) {
-            task.clip_start = 0;
-            task.clip_end = task.duration;
-        }
-        std::int64_t d = ctx->duration;
-        long long rounded = (d <= INT64_MAX - 5000 ? d + 5000 : d) / 1000000;
-        task.cover_seek = rounded >= 6 ? 5 : 0;
-        char text[64];
-        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", rounded / 3600, (rounded / 60) % 60,
-                      rounded % 60);
-        task.duration_text = text;
-    }
     // A file without a container duration (a browser recording, a cut-off capture) is
     // still read stream by stream, so its facts show; it is not reported as probed.
     const bool no_duration = ctx->duration == AV_NOPTS_VALUE;
+    if (!no_duration)
+        task.takeDuration(ctx->duration);
 
     const int main_video = mainVideoStream(ctx);
     std::vector<std::int32_t> audio;
@@ -154,17 +141,7 @@ bool ProbeMedia(ConvertTask& task) {
                 static_cast<float>(st->avg_frame_rate.num) / static_cast<float>(st->avg_frame_rate.den);
         task.rotation = rotationOf(st);
         task.attached_picture = isPicture(st);
-        if (par->width != 0 && par->height != 0) {
-            task.width = par->width;
-            task.height = par->height;
-        }
-        if (task.crop_width <= 0 || task.crop_x + task.crop_width > task.width || task.crop_height <= 0 ||
-            task.crop_y + task.crop_height > task.height) {
-            task.crop_x = task.crop_y = 0;
-            task.crop_width = task.width;
-            task.crop_height = task.height;
-        }
-        task.source_resolution = std::to_string(task.width) + "x" + std::to_string(task.height);
+        task.takePictureSize(par->width, par->height);
     }
     if (special)
         return true;

@@ -15,14 +15,9 @@ void probed(ConvertTask& t, ConvertMode mode, const std::string& ext) {
     t.source_path = "/in/clip.mp4";
     t.output_path = "/out/clip." + ext;
     t.target_ext = ext;
-    t.width = 1920;
-    t.height = 1080;
-    t.source_resolution = "1920x1080";
+    t.takePictureSize(1920, 1080);
+    t.takeDuration(60'000'000);
     t.target_resolution = "1920x1080";
-    t.crop_width = 1920;
-    t.crop_height = 1080;
-    t.duration = 60;
-    t.clip_end = 60;
     t.channels = 2;
     t.source_audio_bitrate = "128";
     t.target_audio_bitrate = "128";

@@ -50,13 +50,9 @@ protected:
     // A probed task of `mode` in `state`, its row model filled as the window fills it.
     mainframe::RowModel& model(ConvertMode mode, TaskState state, bool idle, ConvertMode window_mode) {
         auto task = std::make_unique<convert::ConvertTask>((dir_ / "Clip one.mp4").string(), mode);
-        task->duration = 90;
-        task->duration_text = "00:01:30";
-        task->width = 640;
-        task->height = 360;
-        task->source_resolution = "640x360";
+        task->takeDuration(90'000'000);
+        task->takePictureSize(640, 360);
         task->source_audio_bitrate = "128";
-        task->clip_end = 90;
         task->rotation = rotation_;
         task->no_video = no_video_;
         task->ready.store(true);

@@ -46,13 +46,9 @@ SampleRows makeSampleRows(const fs::path& scratch) {
         auto task = std::make_unique<convert::ConvertTask>((scratch / file).string(), mode);
         task->size_text = "24.60MB";
         if (probed) {
-            task->duration = 754;
-            task->duration_text = "00:12:34";
-            task->width = 1920;
-            task->height = 1080;
-            task->source_resolution = "1920x1080";
+            task->takeDuration(754'000'000);
+            task->takePictureSize(1920, 1080);
             task->source_audio_bitrate = "128";
-            task->clip_end = task->duration;
             task->ready.store(true);
         }
         task->state.store(state);

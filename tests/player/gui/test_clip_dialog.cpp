@@ -265,12 +265,8 @@ TEST_F(ClipDialog, AFileThatDoesNotOpenLeavesTheDialogUsable) {
 
 TEST_F(ClipDialog, OkHandsTheValuesBackAndTheRowShowsTheClip) {
     convert::ConvertTask task(clip().string(), convert::ConvertMode::Video);
-    task.duration = 100;
-    task.width = 160;
-    task.height = 90;
-    task.clip_end = 100;
-    task.crop_width = 160;
-    task.crop_height = 90;
+    task.takeDuration(100'000'000);
+    task.takePictureSize(160, 90);
     player::ClipSettings settings = mainframe::clipSettingsOf(task);
     settings.clip_start = 10;
     QTimer::singleShot(300, [] {
