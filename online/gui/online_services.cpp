@@ -13,11 +13,11 @@
 #include "online/endpoints.h"
 #include "online/gui/toolbox_wnd.h"
 #include "online/gui/update_dlg.h"
-#include "online/messages.h"
 #include "online/toolbox.h"
 #include "online/update.h"
 #include "online/usage_reporter.h"
 #include "platform/registry.h"
+#include "platform/window_messages.h"
 
 namespace online::gui {
 namespace {
@@ -68,7 +68,7 @@ void installOnlineServices() {
         .main_window =
             [](ui::Window& main) {
                 updater().startDailyCheck(main.messageTarget());
-                toolboxCheck().start(toolboxCode(), main.messageTarget(), WM_TOOLBOX_READY);
+                toolboxCheck().start(toolboxCode(), main.messageTarget(), platform::WM_TOOLBOX_READY);
             },
         .exiting = exiting,
     });

@@ -6,8 +6,8 @@
 #include <chrono>
 
 #include "app/language.h"
-#include "online/messages.h"
 #include "platform/process.h"
+#include "platform/window_messages.h"
 #include "ui/skin.h"
 
 namespace online::gui {
@@ -242,18 +242,18 @@ platform::LParam CToolbox::onCustomMessage(std::uint32_t id, platform::WParam wp
     const int index = static_cast<int>(lparam);
     ui::Control* row = rowAt(index);
     switch (id) {
-        case WM_DOWNLOAD_PROGRESS:
+        case platform::WM_DOWNLOAD_PROGRESS:
             if (ui::Control* progress = row ? row->find("progress") : nullptr)
                 progress->setValue(static_cast<int>(std::min<platform::WParam>(wparam, 100)));
             return 0;
-        case WM_DOWNLOAD_DONE:
+        case platform::WM_DOWNLOAD_DONE:
             setRowState(index, installing_, false, false);
             return 0;
-        case WM_DOWNLOAD_FAILED:
+        case platform::WM_DOWNLOAD_FAILED:
             installing_rows_.erase(index);
             setRowState(index, get_, true, false);
             return 0;
-        case WM_TOOL_INSTALLED:
+        case platform::WM_TOOL_INSTALLED:
             installing_rows_.erase(index);
             setRowState(index, open_, true, false);
             return 0;

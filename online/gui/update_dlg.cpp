@@ -8,9 +8,9 @@
 #include "app/version.h"
 #include "online/endpoints.h"
 #include "online/http.h"
-#include "online/messages.h"
 #include "online/update.h"
 #include "online/version_page.h"
+#include "platform/window_messages.h"
 #include "ui/controls.h"
 #include "ui/skin.h"
 
@@ -120,7 +120,7 @@ void CUpdateDlg::startDownload() {
             [&](std::int64_t received, std::int64_t total) {
                 if (total > 0)
                     target->post(
-                        WM_DOWNLOAD_PROGRESS,
+                        platform::WM_DOWNLOAD_PROGRESS,
                         static_cast<platform::WParam>(
                             static_cast<double>(received) * 100.0 / static_cast<double>(total) + 0.5),
                         0);
@@ -128,9 +128,9 @@ void CUpdateDlg::startDownload() {
             },
             &cancel_);
         if (status == DownloadStatus::Ok)
-            target->post(WM_DOWNLOAD_DONE, 0, 0);
+            target->post(platform::WM_DOWNLOAD_DONE, 0, 0);
         else if (!cancel_.load())
-            target->post(WM_DOWNLOAD_FAILED, 0, 0);
+            target->post(platform::WM_DOWNLOAD_FAILED, 0, 0);
     });
 }
 
@@ -152,16 +152,16 @@ platform::LParam CUpdateDlg::onCustomMessage(std::uint32_t id, platform::WParam 
         case kNotesReady:
             showNotes(notes());
             return 0;
-        case WM_DOWNLOAD_PROGRESS:
+        case platform::WM_DOWNLOAD_PROGRESS:
             if (auto* progress = find<ui::Progress>("progress"))
                 progress->setValue(static_cast<int>(std::min<platform::WParam>(wparam, 100)));
             return 0;
-        case WM_DOWNLOAD_DONE:
+        case platform::WM_DOWNLOAD_DONE:
             finished_ = true;
             join(download_thread_);
             close(1);
             return 0;
-        case WM_DOWNLOAD_FAILED:
+        case platform::WM_DOWNLOAD_FAILED:
             join(download_thread_);
             app::showMessage(this, "DownloadFailure", app::kMessageInformation);
             close(0);

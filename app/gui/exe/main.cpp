@@ -4,7 +4,7 @@
 #include "mainframe/gui/main_frame.h"
 #ifdef QUORIN_WITH_ONLINE
 #include "online/gui/online_services.h"
-#include "online/messages.h"
+#include "platform/window_messages.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -13,9 +13,9 @@ int main(int argc, char** argv) {
     mainframe::setOnlineServices({
         .update_menu_visible = online::gui::updateMenuVisible,
         .check_for_updates = online::gui::checkForUpdates,
-        .update_found_message = online::WM_UPDATE_FOUND,
+        .update_found_message = platform::WM_UPDATE_FOUND,
         .update_found = online::gui::onUpdateFound,
-        .toolbox_ready_message = online::WM_TOOLBOX_READY,
+        .toolbox_ready_message = platform::WM_TOOLBOX_READY,
         .toolbox_available = online::gui::toolboxAvailable,
         .toolbox_shown = online::gui::toolboxShown,
         .open_toolbox = online::gui::openToolbox,
