@@ -197,6 +197,7 @@ ToolboxCheck& toolboxCheck() {
 }
 
 void QuitEvent::set() {
+    flag_.store(true);
     {
         std::lock_guard lock(mutex_);
         set_ = true;
@@ -222,11 +223,10 @@ void installTool(const std::string& installer, const std::string& parameters, co
         return;
     }
     const auto file = platform::dataDir() / installer;
-    // The quit event also ends the transfer.
-    std::atomic<bool> cancel{false};
     DownloadOptions options;
     options.http.https_only = true;
-    options.http.abort = &cancel;
+    // The quit event ends the transfer at once, also one that receives nothing.
+    options.http.abort = quit->flag();
     options.mode = 0700;
     options.sha256 = validSha256(sha256);
     // A host given as "http://" is turned to https: installers never travel in clear.
@@ -235,10 +235,6 @@ void installTool(const std::string& installer, const std::string& parameters, co
         base = "https://" + base.substr(7);
     const auto status = downloadFile(
         base + "/download/" + installer, file, options, [&](std::int64_t received, std::int64_t total) {
-            if (quit->isSet()) {
-                cancel.store(true);
-                return false;
-            }
             if (total > 0)
                 window->post(platform::WM_DOWNLOAD_PROGRESS,
                              static_cast<platform::WParam>(static_cast<float>(received) * 100.0f /

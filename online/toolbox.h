@@ -81,11 +81,14 @@ public:
     bool isSet() const;
     // Waits up to `ms`; true when set.
     bool waitFor(int ms);
+    // Set with the event: the abort flag of a transfer that must end with it.
+    const std::atomic<bool>* flag() const { return &flag_; }
 
 private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool set_ = false;  // guarded by mutex_
+    std::atomic<bool> flag_{false};
 };
 
 // The install thread of one row: downloads "/download/" + installer from the toolbox

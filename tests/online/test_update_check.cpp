@@ -5,6 +5,9 @@
 
 #include <zip.h>
 
+#include <chrono>
+#include <thread>
+
 #include "loopback_server.h"
 #include "online/endpoints.h"
 #include "online/http.h"
@@ -207,6 +210,33 @@ TEST_F(UpdateCheckTest, ToolboxPackageIsReplacedOnlyByANewerVersion) {
     EXPECT_EQ(archive->read("skin.xml"), "<Window/>");
     EXPECT_FALSE(archive->read("skin_ru.xml"));
     EXPECT_FALSE(online::ZipInMemory::open("not a zip", ""));
+}
+
+// A tool installer that fails its checksum, or whose server stalls until the popup
+// closes, leaves nothing behind and runs nothing; the close ends the wait at once.
+TEST_F(UpdateCheckTest, ToolInstallersRunOnlyVerifiedAndStopWithThePopup) {
+    const auto ran = root_ / "ran";
+    server_.put("download/tool.run", "#!/bin/sh\ntouch '" + ran.string() + "'\n");
+    auto quit = std::make_shared<online::QuitEvent>();
+    online::installTool("tool.run", "", std::string(64, 'a'), &queue_, 2, quit);
+    EXPECT_FALSE(std::filesystem::exists(platform::dataDir() / "tool.run"));
+
+    server_.put("download/tool.run.stall", "");
+    std::thread install([&] { online::installTool("tool.run", "", "", &queue_, 3, quit); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto closed = std::chrono::steady_clock::now();
+    quit->set();
+    install.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(2));
+    std::vector<platform::LParam> failed;  // the rows, besides their progress
+    for (const auto& message : drain()) {
+        if (message.id != platform::WM_DOWNLOAD_PROGRESS)
+            failed.push_back(message.id == platform::WM_DOWNLOAD_FAILED ? message.lparam : -1);
+    }
+    EXPECT_EQ(failed, (std::vector<platform::LParam>{2, 3}));
+    EXPECT_FALSE(std::filesystem::exists(platform::dataDir() / "tool.run"));
+    EXPECT_FALSE(std::filesystem::exists(platform::dataDir() / "tool.run.upd"));
+    EXPECT_FALSE(std::filesystem::exists(ran));
 }
 
 TEST(ToolboxRows, AttributesAndActions) {
