@@ -222,7 +222,6 @@ void UsageReporter::shutdown() {
     abort_.store(true);
     if (send_thread_.joinable())
         send_thread_.join();
-    abort_.store(false);
 }
 
 void UsageReporter::waitForSend() {

@@ -38,7 +38,7 @@ std::string md5Hex(const std::string& text);
 class UsageReporter {
 public:
     UsageReporter();
-    ~UsageReporter();  // ends a running send at once
+    ~UsageReporter();  // shutdown()
     UsageReporter(const UsageReporter&) = delete;
     UsageReporter& operator=(const UsageReporter&) = delete;
 
@@ -56,7 +56,9 @@ public:
     const std::vector<ConversionRecord>& records() const { return records_; }
     // Posts the conversion summary (at most `limit_ms`) and clears the records.
     void sendSessionReport(const std::string& product_name, long limit_ms = 2000);
-    // Ends a running start report at once and waits for its thread.
+    // Ends every running report at once (also one sent on another thread, such as the
+    // update check's) and waits for the start report's thread; later reports give up
+    // at once, for the process is closing.
     void shutdown();
     // Waits for a running start report to finish on its own.
     void waitForSend();

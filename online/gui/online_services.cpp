@@ -48,9 +48,10 @@ void exiting() {
     closeToolbox();
     if (app::cddat::formatAnalysis() != 0)
         usageReporter().sendSessionReport(app::getText("ProductName"));
+    // First: the update check may be sending a report itself.
+    usageReporter().shutdown();
     updater().shutdown();
     toolboxCheck().shutdown();
-    usageReporter().shutdown();
 }
 
 std::string toolboxCode() {

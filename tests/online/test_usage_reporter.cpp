@@ -4,6 +4,7 @@
 #include <json/json.h>
 
 #include <chrono>
+#include <thread>
 
 #include "app/message_key.h"
 #include "loopback_server.h"
@@ -133,6 +134,17 @@ TEST_F(UsageReporterTest, AHangingServerNeverHoldsTheExitLongerThanTwoSeconds) {
     reporter_.sendSessionReport("x");
     reporter_.shutdown();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2600));
+}
+
+// The update check sends its reports on its own thread: the exit ends them too.
+TEST_F(UsageReporterTest, ShutdownEndsAReportOfAnotherThreadAtOnce) {
+    server_.put("time.hang", "");
+    std::thread check([&] { reporter_.reportEvent(online::UsageEvent::Installed); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    reporter_.shutdown();
+    check.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(ReportCipher, PadsToWholeBlocksAndRoundTrips) {
