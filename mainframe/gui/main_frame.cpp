@@ -21,6 +21,7 @@
 #include "app/log.h"
 #include "app/settings_store.h"
 #include "app/version.h"
+#include "convert/target_formats.h"
 #include "mainframe/clip_result.h"
 #include "mainframe/gui/merge_dlg.h"
 #include "mainframe/job_text.h"
@@ -67,38 +68,18 @@ constexpr std::array<const char*, 6> kModeOptions = {"optConverVideo", "optConve
 constexpr std::array<const char*, 6> kModeLists = {"listVideo", "listAudio2", "listAudio",
                                                    "listGif",   "listMerge",  "listCompress"};
 
-// Top entries of the format menu and the modes that show them.
-struct MenuEntry {
-    const char* name;
-    std::initializer_list<ConvertMode> modes;
-};
-const MenuEntry kFormatEntries[] = {
-    {"menu_mp4", {ConvertMode::Video}},
-    {"menu_mkv", {ConvertMode::Video}},
-    {"menu_avi", {ConvertMode::Video}},
-    {"menu_wmv", {ConvertMode::Video}},
-    {"menu_flv", {ConvertMode::Video}},
-    {"menu_mov", {ConvertMode::Video}},
-    {"menu_webm", {ConvertMode::Video}},
-    {"menu_gif", {ConvertMode::Gif}},
-    {"menu_mp3", {ConvertMode::Audio2, ConvertMode::Audio}},
-    {"menu_m4a", {ConvertMode::Audio2, ConvertMode::Audio}},
-    {"menu_wav", {ConvertMode::Audio2}},
-    {"menu_wma", {ConvertMode::Audio2}},
-    {"menu_aac", {ConvertMode::Audio2}},
-    {"menu_flac", {ConvertMode::Audio2}},
-    {"menu_ac3", {ConvertMode::Audio2}},
-    {"menu_m4r", {ConvertMode::Audio2}},
-    {"menu_ogg", {ConvertMode::Audio2}},
-    {"menu2_mp4", {ConvertMode::Merge}},
-    {"menu2_mkv", {ConvertMode::Merge}},
-    {"menu2_avi", {ConvertMode::Merge}},
-    {"menu2_wmv", {ConvertMode::Merge}},
-    {"menu2_flv", {ConvertMode::Merge}},
-    {"menu2_mov", {ConvertMode::Merge}},
-    {"menu3_origin", {ConvertMode::Compress}},
-    {"menu3_mp4", {ConvertMode::Compress}},
-};
+// The format menu names its top entries "menu_<token>" in the converting modes,
+// "menu2_<token>" in Merge and "menu3_<token>" in Compress.
+std::string_view formatMenuPrefix(ConvertMode mode) {
+    switch (mode) {
+        case ConvertMode::Merge:
+            return "menu2_";
+        case ConvertMode::Compress:
+            return "menu3_";
+        default:
+            return "menu_";
+    }
+}
 
 bool sameText(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -664,9 +645,12 @@ void CMainFrame::popupMenu(const std::string& layout, const char* anchor_name, b
     if (!menu_ || !anchor)
         return;
     if (layout == "format_menu.xml") {
-        for (const MenuEntry& entry : kFormatEntries) {
-            const bool shown = std::find(entry.modes.begin(), entry.modes.end(), mode()) != entry.modes.end();
-            menu_->setVisible(entry.name, shown);
+        // An entry shows when the mode offers its format.
+        const std::string_view own = formatMenuPrefix(mode());
+        for (const convert::TargetFormat& f : convert::targetFormats()) {
+            for (std::string_view prefix : {"menu_", "menu2_", "menu3_"})
+                menu_->setVisible(std::string(prefix) + std::string(f.token),
+                                  prefix == own && convert::modeOffers(mode(), f));
         }
     } else if (layout == "main_menu.xml") {
         for (const auto& [item, checked] : app::languageMenuChecks(app::currentLanguage())) {

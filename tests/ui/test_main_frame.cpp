@@ -408,7 +408,22 @@ TEST_F(MainFrameTest, KeysCaptionAndEmptyList) {
     EXPECT_FALSE(find("layCompress")->isShown());
     selectMode("optConverCompress");
     EXPECT_TRUE(find("layCompress")->isShown());
-    selectMode("optConverVideo");
+    // The format menu offers each mode its own formats only.
+    const std::pair<const char*, std::vector<std::string>> menus[] = {
+        {"optConverCompress", {"menu3_origin", "menu3_mp4"}},
+        {"optConverMerge", {"menu2_mp4", "menu2_mov"}},
+        {"optConverAudio", {"menu_mp3", "menu_m4a"}},
+        {"optConverVideo", {"menu_mp4", "menu_webm"}}};
+    for (const auto& [option, shown] : menus) {
+        selectMode(option);
+        click("btn_menu_format");
+        ASSERT_NE(frame_->openMenu(), nullptr);
+        for (const char* entry : {"menu_mp4", "menu_webm", "menu_mp3", "menu_m4a", "menu_wav", "menu2_mp4",
+                                  "menu2_mov", "menu3_origin", "menu3_mp4"}) {
+            const bool expected = std::find(shown.begin(), shown.end(), entry) != shown.end();
+            EXPECT_EQ(frame_->openMenu()->isVisible(entry), expected) << option << " " << entry;
+        }
+    }
     EXPECT_FALSE(find("empty_frame")->isVisibleTo(frame_.get()));
     frame_->list(ConvertMode::Video)->selectItem(0);
     QTest::keyClick(frame_.get(), Qt::Key_Delete);
