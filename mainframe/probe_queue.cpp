@@ -31,28 +31,41 @@ void ProbeQueue::SkipProbeBatch() {
     std::lock_guard lock(mutex_);
     skip_.store(true);
     pending_.clear();
+    covers_.clear();
 }
 
 void ProbeQueue::threadMain() {
+    const auto announce = [this](convert::ConvertTask* task) {
+        if (!stop_.load() && !skip_.load() && !task->isStopped() && window_)
+            platform::sendToMainWindow(*window_, platform::MainWindowId::WM_TASK_INFO_READY, task);
+    };
     while (!stop_.load()) {
         std::vector<convert::ConvertTask*> batch;
+        convert::ConvertTask* cover = nullptr;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return quit_ || !pending_.empty(); });
+            wake_.wait(lock, [&] { return quit_ || !pending_.empty() || !covers_.empty(); });
             if (quit_)
                 return;
-            batch.swap(pending_);
+            if (!pending_.empty()) {
+                batch.swap(pending_);
+            } else {
+                cover = covers_.front();
+                covers_.pop_front();
+            }
         }
         for (convert::ConvertTask* task : batch) {
             if (stop_.load() || skip_.load())
                 break;
-            if (ProbeMedia(*task) && make_covers_ && task->source_kind == 0)
-                MakeCover(*task);
-            if (!stop_.load() && !skip_.load() && !task->isStopped() && window_) {
-                platform::sendToMainWindow(*window_, platform::MainWindowId::WM_TASK_INFO_READY, task);
+            if (ProbeMedia(*task) && make_covers_ && task->source_kind == 0) {
+                std::lock_guard lock(mutex_);
+                covers_.push_back(task);
             }
+            announce(task);
             task->ready.store(true, std::memory_order_release);
         }
+        if (cover && !skip_.load() && MakeCover(*cover))
+            announce(cover);
     }
 }
 

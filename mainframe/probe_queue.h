@@ -1,13 +1,16 @@
 #pragma once
 // The background probe: tasks handed over in batches are probed one after another on
 // a thread of the queue's own; each probed task is announced with WM_TASK_INFO_READY
-// (sent, so the window has seen the facts before the task is marked ready).
+// (sent, so the window has seen the facts before the task is marked ready). Cover
+// pictures take an ffmpeg run each, so they are cut once no task waits for its facts,
+// and each is announced with WM_TASK_INFO_READY again.
 
 #include "convert/convert_task.h"
 #include "platform/message_target.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -29,7 +32,8 @@ public:
     // until it is destroyed). Clears a previous skip.
     void AddProbeBatch(const std::vector<convert::ConvertTask*>& tasks);
     // Drops what is pending and stops the batch in progress after its current task
-    // (a list was cleared). Skipped tasks are never marked ready.
+    // (a list was cleared), and the covers not cut yet. Skipped tasks are never marked
+    // ready.
     void SkipProbeBatch();
 
 private:
@@ -40,6 +44,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;                // guarded by mutex_: new items, quit
     std::vector<convert::ConvertTask*> pending_;  // guarded by mutex_
+    std::deque<convert::ConvertTask*> covers_;    // guarded by mutex_: probed, cover to cut
     bool quit_ = false;                           // guarded by mutex_
     std::atomic<bool> stop_{false};
     std::atomic<bool> skip_{false};
