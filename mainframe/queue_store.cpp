@@ -186,7 +186,11 @@ QueueStore::QueueStore(std::filesystem::path file)
     : file_(file.empty() ? platform::dataDir() / "queue.json" : std::move(file)) {}
 
 bool QueueStore::save(const SavedQueue& queue) const {
-    return platform::writeFileAtomically(file_, queueToJson(queue));
+    return save(queueToJson(queue));
+}
+
+bool QueueStore::save(const std::string& json) const {
+    return platform::writeFileAtomically(file_, json);
 }
 
 QueueStore::Loaded QueueStore::load() const {

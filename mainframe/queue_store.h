@@ -56,6 +56,8 @@ public:
 
     // Writes the state atomically; false when the data folder is not writable.
     bool save(const SavedQueue& queue) const;
+    // The same with the state already in text (queueToJson).
+    bool save(const std::string& json) const;
 
     struct Loaded {
         SavedQueue queue;
