@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -113,6 +116,37 @@ std::string qtFilter(ConvertMode mode) {
            filter.description + " (" + patterns + ")";
 }
 
+// QUORIN_GUI_TRACE (for bench/gui_bench.py): lines "quorin-trace <event> <steady
+// clock ms> <value>" on stderr when rows are listed ("listed", rows in the list) and
+// probed ("probed", how many so far), and for each stall of the window thread over
+// 10 ms ("stall", its length, from a 10 ms heartbeat). With "convert" in its value,
+// files from the command line are also converted at once.
+const char* traceValue() {
+    static const char* value = std::getenv("QUORIN_GUI_TRACE");
+    return value && *value ? value : nullptr;
+}
+
+void trace(const char* event, long long value) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::fprintf(stderr, "quorin-trace %s %lld %lld\n", event,
+                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()),
+                 value);
+}
+
+void startHeartbeat(QObject* owner) {
+    auto* beat = new QTimer(owner);
+    beat->setTimerType(Qt::PreciseTimer);
+    beat->setInterval(10);
+    QObject::connect(beat, &QTimer::timeout, owner, [last = std::chrono::steady_clock::now()]() mutable {
+        const auto now = std::chrono::steady_clock::now();
+        const auto late = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count() - 10;
+        if (late > 10)
+            trace("stall", late);
+        last = now;
+    });
+    beat->start();
+}
+
 OnlineServices& installedOnlineServices() {
     static OnlineServices services;
     return services;
@@ -175,6 +209,11 @@ CMainFrame::CMainFrame(const app::MainWindowContext& context, MainFrameOptions o
     save_timer_.setSingleShot(true);
     save_timer_.setInterval(250);
     connect(&save_timer_, &QTimer::timeout, this, [this] { saveLists(); });
+    row_timer_.setSingleShot(true);
+    row_timer_.setInterval(0);
+    connect(&row_timer_, &QTimer::timeout, this, [this] { buildRows(); });
+    if (traceValue())
+        startHeartbeat(this);
 }
 
 CMainFrame::~CMainFrame() {
@@ -289,13 +328,7 @@ void CMainFrame::restoreLists() {
     queue_store_ = std::make_unique<QueueStore>(options_.queue_file);
     const QueueStore::Loaded loaded = queue_store_->load();
     restoreQueue(*lists_, loaded.queue);
-    for (ConvertMode m : kModes) {
-        ui::List* target = list(m);
-        for (RowModel* row : lists_->rows(m)) {
-            if (ui::Control* control = target ? rows_->makeRow(*row) : nullptr)
-                target->add(control);
-        }
-    }
+    buildRows();
     setMode(loaded.queue.current_mode);
     saved_state_ = queueToJson(snapshotQueue(*lists_));
     if (!loaded.set_aside.empty())
@@ -313,7 +346,7 @@ void CMainFrame::saveLists() {
         return;
     // Progress is not kept: most changes leave the state as it was.
     std::string state = queueToJson(snapshotQueue(*lists_));
-    if (state != saved_state_ && queue_store_->save(snapshotQueue(*lists_)))
+    if (state != saved_state_ && queue_store_->save(state))
         saved_state_ = std::move(state);
 }
 
@@ -366,15 +399,35 @@ void CMainFrame::refreshButtons() {
     setControlText("btn_menu_compress", selection_->compressButton());
 }
 
-void CMainFrame::addRows(const std::vector<ConvertTask*>& tasks) {
-    ui::List* target = list(mode());
-    for (ConvertTask* task : tasks) {
-        RowModel* row = TaskLists::rowOf(task);
-        // A row whose markup cannot be built is left out (its task has no row).
-        if (ui::Control* control = target ? rows_->makeRow(*row) : nullptr)
-            target->add(control);
-    }
+void CMainFrame::addRows() {
+    buildRows();
     showEmptyFrame();
+}
+
+// Rows are built for 15 ms per turn of the event loop, so that a large batch (a
+// folder, a long command line) does not keep the window from painting and answering;
+// the models come first, in list order, so a row still to be built waits at the end.
+void CMainFrame::buildRows() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(15);
+    for (ConvertMode m : kModes) {
+        ui::List* target = list(m);
+        for (RowModel* row : target ? lists_->rows(m) : std::vector<RowModel*>()) {
+            if (rows_->rowOf(row))
+                continue;
+            if (std::chrono::steady_clock::now() > until) {
+                row_timer_.start();
+                return;
+            }
+            ui::Control* control = rows_->makeRow(*row);
+            // Without the row markup no row is built (the tasks have none).
+            if (!control)
+                return;
+            target->add(control);
+        }
+    }
+    if (traceValue())
+        if (ui::List* target = list(mode()))
+            trace("listed", target->count());
 }
 
 void CMainFrame::refreshRow(const ConvertTask* task) {
@@ -418,7 +471,8 @@ void CMainFrame::removeRowControls() {
 void CMainFrame::addPaths(const std::vector<std::string>& paths) {
     const PathBatch batch = sortPaths(paths, fileFilter(mode()).patterns);
     if (!batch.accepted.empty())
-        addRows(lists_->AddPaths(batch.accepted));
+        lists_->AddPaths(batch.accepted);
+    addRows();
     scheduleSave();
     const RefusedMessage refused = refusedMessage(batch);
     if (!refused.key.empty())
@@ -437,7 +491,8 @@ void CMainFrame::addFilesFromDialog() {
     last_open_folder_ = fs::path(paths.front()).parent_path().string();
     platform::RegistryStore::currentUser().setString("LastOpenFolder", last_open_folder_);
     // The dialog filtered already; what the user chose is taken as it is.
-    addRows(lists_->AddPaths(paths));
+    lists_->AddPaths(paths);
+    addRows();
 }
 
 void CMainFrame::onDropFiles(const std::vector<std::string>& paths) {
@@ -738,8 +793,12 @@ platform::LParam CMainFrame::onCustomMessage(std::uint32_t id, platform::WParam 
         refreshRows(ConvertMode::Merge);
     else
         refreshRow(task);
-    if (id != WM_TASK_INFO_READY)
+    if (id != WM_TASK_INFO_READY) {
         afterQueueChange();
+    } else if (traceValue()) {
+        static long long probed = 0;
+        trace("probed", ++probed);
+    }
     return 0;
 }
 
@@ -833,6 +892,7 @@ void CMainFrame::shutdown() {
         fs::remove(dir, ec);
     }
     save_timer_.stop();
+    row_timer_.stop();
     saveLists();  // the stopped tasks as they end
     controller_.reset();
     // The rows show models of the lists: they go first.
@@ -858,8 +918,11 @@ void installMainFrame() {
         return frame;
     });
     app::setOpenFilesHandler([](ui::Window& window, const std::vector<std::string>& paths) {
-        if (auto* frame = dynamic_cast<CMainFrame*>(&window))
+        if (auto* frame = dynamic_cast<CMainFrame*>(&window)) {
             frame->addPaths(paths);
+            if (traceValue() && std::strstr(traceValue(), "convert"))
+                frame->startList();
+        }
     });
 }
 

@@ -104,6 +104,8 @@ public:
     void addPaths(const std::vector<std::string>& paths);
     // "btn_addfile01": the open-file dialog.
     void addFilesFromDialog();
+    // "btn_transform": the current list's waiting tasks are queued.
+    void startList();
 
     convert::ConvertMode mode() const { return lists_->mode(); }
     TaskLists& lists() { return *lists_; }
@@ -132,7 +134,8 @@ protected:
 private:
     void setMode(convert::ConvertMode mode);
     void showEmptyFrame();
-    void addRows(const std::vector<convert::ConvertTask*>& tasks);
+    void addRows();
+    void buildRows();
     void refreshRow(const convert::ConvertTask* task);
     void openClipDialog(RowModel& row);
     void refreshRows(convert::ConvertMode mode);
@@ -142,7 +145,6 @@ private:
     void popupMenu(const std::string& layout, const char* anchor, bool below);
     void onMenuCommand(const std::string& name, const std::string& user_data);
     void onRowClick(const std::string& name, ui::Control* sender);
-    void startList();
     void chooseOutputFolder();
     void showOutputFolder(const std::string& folder);
     void openFolderOf(const convert::ConvertTask* task);
@@ -183,6 +185,7 @@ private:
     std::unique_ptr<QueueStore> queue_store_;
     std::string saved_state_;  // what the state file holds
     QTimer save_timer_;
+    QTimer row_timer_;  // more rows to build
     bool shut_down_ = false;
 };
 
