@@ -136,7 +136,8 @@ void Container::relayout() {
             const int after = vertical ? pad.bottom() : pad.right();
             if (before)
                 box->addSpacing(s.scaled(before));
-            const bool fixed_main = vertical ? c->fixedHeightUnits() > 0 : c->fixedWidthUnits() > 0;
+            const bool fixed_main =
+                vertical ? c->fixedHeightUnits() > 0 : c->fixedWidthUnits() > 0 || c->autoWidth();
             const bool fixed_cross = vertical ? c->fixedWidthUnits() > 0 : c->fixedHeightUnits() > 0;
             Qt::Alignment align;
             if (fixed_cross)
@@ -152,6 +153,10 @@ void Container::relayout() {
         }
     }
     placeFloats();
+}
+
+int Container::autoWidthPixels() const {
+    return std::max(layout_->sizeHint().width(), minimumWidth());
 }
 
 void Container::placeFloats() {

@@ -63,6 +63,7 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    int autoWidthPixels() const override;
     void relayout();
     void placeFloats();
     Arrange arrange() const { return arrange_; }

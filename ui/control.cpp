@@ -125,7 +125,7 @@ void Control::setText(const std::string& text) {
     update();
 }
 
-int Control::textWidth() const {
+int Control::autoWidthPixels() const {
     const Skin& s = skin();
     const int pad = s.scaled(text_padding_.left()) + s.scaled(text_padding_.right());
     const int text = text_.isEmpty() ? 0 : QFontMetrics(controlFont()).horizontalAdvance(text_) + 1;
@@ -134,7 +134,7 @@ int Control::textWidth() const {
 
 QSize Control::sizeHint() const {
     const Skin& s = skin();
-    const int width = fixed_width_ ? s.scaled(fixed_width_) : auto_width_ ? textWidth() : 0;
+    const int width = fixed_width_ ? s.scaled(fixed_width_) : auto_width_ ? autoWidthPixels() : 0;
     return {width, fixed_height_ ? s.scaled(fixed_height_) : 0};
 }
 

@@ -96,6 +96,9 @@ public:
     // "float" controls are placed at "pos" inside their container, outside the flow.
     bool isFloat() const { return float_; }
     const QRect& floatPosUnits() const { return float_pos_; }
+    // "autocalcwidth": the width follows the content; a line layout gives the control
+    // that width and shares the rest among the others.
+    bool autoWidth() const { return auto_width_; }
 
     // Pixels the text needs at `width` pixels, with the control's font, wrapping and
     // text padding (dialogs grow to fit long messages).
@@ -104,7 +107,7 @@ public:
     // without being elided or cut (true when there is no text).
     virtual bool textFits() const;
 
-    QSize minimumSizeHint() const override { return {auto_width_ ? textWidth() : 0, 0}; }
+    QSize minimumSizeHint() const override { return {auto_width_ ? autoWidthPixels() : 0, 0}; }
     QSize sizeHint() const override;
 
 protected:
@@ -136,11 +139,12 @@ protected:
     int radius() const;
 
     QString text_;
+    // "autocalcwidth": the pixels the text needs with its padding, in the control's
+    // font, at least "minwidth" (a container: what its children need).
+    virtual int autoWidthPixels() const;
 
 private:
     static void applyWordBreak(Control& c, std::string_view value);
-    // "autocalcwidth": the width the text needs with its padding, in the control's font.
-    int textWidth() const;
     std::string tag_;
     std::string user_data_;
     std::uintptr_t user_tag_ = 0;
