@@ -1,6 +1,7 @@
 #include "ui/menu.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QXmlStreamReader>
@@ -11,6 +12,9 @@
 namespace ui {
 
 namespace {
+
+// An item's padding and font size in layout units (the left padding holds the check mark).
+constexpr int kItemPadLeft = 30, kItemPadRight = 18, kItemPadVertical = 6, kItemFontSize = 13;
 
 QString menuStyle() {
     const Skin& s = skin();
@@ -24,10 +28,10 @@ QString menuStyle() {
                "QMenu::indicator { width: %7px; height: %7px; left: %8px; }")
         .arg(s.scaled(6))
         .arg(s.scaled(4))
-        .arg(s.scaled(6))
-        .arg(s.scaled(18))
-        .arg(s.scaled(30))
-        .arg(s.scaled(13))
+        .arg(s.scaled(kItemPadVertical))
+        .arg(s.scaled(kItemPadRight))
+        .arg(s.scaled(kItemPadLeft))
+        .arg(s.scaled(kItemFontSize))
         .arg(s.scaled(14))
         .arg(s.scaled(8));
 }
@@ -166,6 +170,42 @@ void Menu::popup(Window* owner, QPoint screen_pos, MenuAlign align) {
     if (align == MenuAlign::Top || align == MenuAlign::LeftTop)
         at.ry() -= size.height();
     menu_->popup(at);
+}
+
+namespace {
+
+void collectWithoutRoom(QMenu* menu, std::vector<std::string>& out) {
+    const Skin& s = skin();
+    for (QAction* a : menu->actions())
+        a->setVisible(true);
+    menu->ensurePolished();
+    menu->adjustSize();  // lays the items out
+    QFont font = menu->font();
+    font.setPixelSize(s.scaled(kItemFontSize));
+    const QFontMetrics metrics(font);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    if (menu->width() > screen.width() || menu->height() > screen.height())
+        out.push_back(menu->title().toStdString() + " (" + std::to_string(menu->width()) + "x" +
+                      std::to_string(menu->height()) + "): larger than the screen");
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator())
+            continue;
+        const QRect item = menu->actionGeometry(a);
+        const int room = item.width() - s.scaled(kItemPadLeft) - s.scaled(kItemPadRight);
+        if (metrics.horizontalAdvance(a->text()) > room || metrics.height() > item.height())
+            out.push_back(a->objectName().toStdString() + " (" + std::to_string(room) +
+                          "): " + a->text().toStdString());
+        if (a->menu())
+            collectWithoutRoom(a->menu(), out);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> Menu::itemsWithoutRoom() {
+    std::vector<std::string> out;
+    collectWithoutRoom(menu_.get(), out);
+    return out;
 }
 
 bool Menu::trigger(Window* owner, std::string_view name) {

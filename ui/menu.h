@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QMenu;
 class QAction;
@@ -58,6 +59,10 @@ public:
     // `owner`. False when the item is missing, hidden or disabled.
     bool trigger(Window* owner, std::string_view name);
     QMenu* qmenu() const { return menu_.get(); }
+    // Shows every item (as a deployment with every service would), and lists those of
+    // the menu and its submenus whose text is wider or taller than the room the menu
+    // gives it, and menus larger than the screen: "name (room): text".
+    std::vector<std::string> itemsWithoutRoom();
 
 private:
     Menu();

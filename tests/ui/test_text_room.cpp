@@ -1,5 +1,5 @@
-// Every window in every language at 96 and 144 DPI: no text is wider or taller
-// than the room its control gives it, and Arabic and Hebrew windows open mirrored.
+// Every window and menu in every language at 96 and 144 DPI: no text is wider or
+// taller than the room its control gives it, and Arabic and Hebrew windows open mirrored.
 
 #include <QApplication>
 #include <QLayout>
@@ -12,11 +12,18 @@
 #include "app/gui/setting_dlg.h"
 #include "app/language.h"
 #include "app/settings_store.h"
+#include "mainframe/gui/conver_ctrl.h"
 #include "mainframe/gui/main_frame.h"
+#include "mainframe/gui/merge_dlg.h"
+#include "online/gui/update_dlg.h"
+#include "online/update.h"
 #include "platform/folders.h"
 #include "qt_env.h"
+#include "sample_rows.h"
+#include "test_support.h"
 #include "ui/container.h"
 #include "ui/controls.h"
+#include "ui/menu.h"
 #include "ui/skin.h"
 
 namespace {
@@ -24,8 +31,10 @@ namespace {
 struct Room {
     std::vector<std::string> problems;
     std::string where;
+    int windows = 0;
 
     void check(ui::Window& window, const std::string& what) {
+        ++windows;
         window.show();
         if (QLayout* layout = window.layout())
             layout->activate();
@@ -33,8 +42,8 @@ struct Room {
         for (ui::Control* c : window.findChildren<ui::Control*>()) {
             if (!c->isVisibleTo(&window) || c->textFits())
                 continue;
-            // The output folder is the user's path, of any length (its tooltip has it whole).
-            if (c->name() == "edit_output_path")
+            // The output folder and a row's output name are the user's, of any length.
+            if (c->name() == "edit_output_path" || c->name() == "edit_new_video_name")
                 continue;
             std::string text = c->text();
             if (auto* edit = dynamic_cast<ui::Edit*>(c))
@@ -43,6 +52,17 @@ struct Room {
                                "x" + std::to_string(c->height()) + "): " + text);
         }
         window.hide();
+    }
+
+    void checkMenu(const std::string& layout) {
+        ++windows;
+        std::unique_ptr<ui::Menu> menu = ui::Menu::load(layout);
+        if (!menu) {
+            problems.push_back(where + " " + layout + " missing");
+            return;
+        }
+        for (const std::string& item : menu->itemsWithoutRoom())
+            problems.push_back(where + " " + layout + " " + item);
     }
 };
 
@@ -58,68 +78,104 @@ std::string longestMessage() {
     return longest;
 }
 
+void checkDialogs(Room& room, app::SettingsStore& settings, const app::BrandingInfo& branding) {
+    std::string file = "Holiday clip 2026.mp4";
+    const std::string cannot = app::fillTextFormat(app::getText("CannotRecode", "Message"), {&file, 1});
+    struct Message {
+        std::string text;
+        int kind;
+        bool support;
+    };
+    for (const Message& m :
+         {Message{cannot, app::kMessageError, true},
+          Message{longestMessage(), app::kMessageYesNo | app::kMessageInformation, false},
+          Message{app::getText("NotUpdate", "Message"), app::kMessageInformation, false}}) {
+        app::CMessageDlg dlg(nullptr, m.text, app::getText("Title", "Message"), m.kind);
+        dlg.setShowSupportButton(m.support);
+        ASSERT_TRUE(dlg.createFromSkin());
+        room.check(dlg, "message " + std::to_string(m.kind));
+    }
+    {
+        app::CAboutDlg dlg(nullptr, branding, app::getText("ProductName"), "1.0.0.0");
+        ASSERT_TRUE(dlg.createFromSkin());
+        room.check(dlg, "about");
+    }
+    static const char* tabs[] = {"tabBitRateSetting", "tabFPSSetting", "tabConmonSetting"};
+    for (int page = 0; page < 3; ++page) {
+        app::CSettingDlg dlg(nullptr, settings);
+        ASSERT_TRUE(dlg.createFromSkin());
+        if (ui::Control* tab = dlg.find(tabs[page]))
+            tab->setChecked(true);
+        if (auto* pages = dlg.find<ui::TabLayout>("tabMain"))
+            pages->selectItem(page);
+        room.check(dlg, "setting page " + std::to_string(page));
+    }
+    {
+        convert::MergeRequest request;
+        request.inputs = {"/nonexistent/part1.mp4", "/nonexistent/part2.mp4"};
+        request.target_ext = "mp4";
+        request.output_folder = "/nonexistent";
+        mainframe::gui::CMergeDlg dlg(nullptr, request);
+        ASSERT_TRUE(dlg.createFromSkin());
+        room.check(dlg, "merge");
+    }
+    {
+        // The release notes, then the download (no host: nothing is fetched).
+        online::CUpdate update;
+        online::gui::CUpdateDlg dlg(nullptr, update);
+        ASSERT_TRUE(dlg.createFromSkin());
+        room.check(dlg, "update");
+        for (const char* name : {"layName", "layContent", "LaterReminder", "Update"})
+            dlg.find(name)->setShown(false);
+        for (const char* name : {"Cancel", "layDownload"})
+            dlg.find(name)->setShown(true);
+        room.check(dlg, "update download");
+    }
+    for (const char* menu : {"main_menu.xml", "format_menu.xml", "compress_menu.xml"})
+        room.checkMenu(menu);
+}
+
+// The main window with a row in every state, then in every mode.
+void checkMainWindow(Room& room, const app::MainWindowContext& context,
+                     const std::filesystem::path& scratch) {
+    uishot::SampleRows samples = uishot::makeSampleRows(scratch);  // texts of the current language
+    mainframe::CMainFrame frame(context);
+    ASSERT_TRUE(frame.createFromSkin());
+    EXPECT_EQ(frame.layoutDirection(), context.right_to_left ? Qt::RightToLeft : Qt::LeftToRight);
+    frame.find("LayoutToolbox")->setShown(true);
+    {
+        mainframe::gui::RowFactory factory(&frame);
+        uishot::showSampleRows(frame, samples, factory);
+        room.check(frame, "main rows");
+        frame.list(convert::ConvertMode::Video)->removeAll();
+    }
+    for (const char* mode : {"optConverVideo", "optConverAudio2", "optConverAudio", "optConverGif",
+                             "optConverMerge", "optConverCompress"}) {
+        frame.find(mode)->setChecked(true);
+        room.check(frame, std::string("main ") + mode);
+    }
+}
+
 }  // namespace
 
 TEST(TextRoom, EveryWindowInEveryLanguageAtBothScales) {
     ASSERT_TRUE(std::filesystem::exists(platform::programDir() / "skin" / "skin_de.skin"))
         << "skin archives not built";
+    testsupport::TempDir scratch;
     app::SettingsStore settings("/nonexistent/Config.ini", "/nonexistent/Config.ini", "/nonexistent/oem.ini");
     Room room;
-    int windows = 0;
     for (const app::LanguageInfo& info : app::languageTable()) {
         app::applyInterfaceLanguage(info.id);  // the fonts the program draws this language with
-        const bool rtl = app::isRightToLeft(info.id);
         app::BrandingInfo branding = app::BrandingInfo::load(info.id, "/nonexistent/oem.ini");
-        const std::string title = app::getText("ProductName");
+        const app::MainWindowContext context{settings, branding, app::getText("ProductName"),
+                                             app::isRightToLeft(info.id)};
         for (int dpi : {96, 144}) {
             ui::skin().setScaleDpi(ui::scaleDpiFor(dpi));
             ASSERT_TRUE(
                 ui::skin().openArchive(platform::programDir() / std::string(app::skinArchiveName(info.id))));
             room.where = std::string(info.code) + "@" + std::to_string(dpi);
-
-            std::string file = "Holiday clip 2026.mp4";
-            const std::string cannot =
-                app::fillTextFormat(app::getText("CannotRecode", "Message"), {&file, 1});
-            struct Message {
-                std::string text;
-                int kind;
-                bool support;
-            };
-            for (const Message& m :
-                 {Message{cannot, app::kMessageError, true},
-                  Message{longestMessage(), app::kMessageYesNo | app::kMessageInformation, false},
-                  Message{app::getText("NotUpdate", "Message"), app::kMessageInformation, false}}) {
-                app::CMessageDlg dlg(nullptr, m.text, app::getText("Title", "Message"), m.kind);
-                dlg.setShowSupportButton(m.support);
-                ASSERT_TRUE(dlg.createFromSkin());
-                room.check(dlg, "message " + std::to_string(m.kind));
-                ++windows;
-            }
-            {
-                app::CAboutDlg dlg(nullptr, branding, title, "1.0.0.0");
-                ASSERT_TRUE(dlg.createFromSkin());
-                room.check(dlg, "about");
-                ++windows;
-            }
-            static const char* tabs[] = {"tabBitRateSetting", "tabFPSSetting", "tabConmonSetting"};
-            for (int page = 0; page < 3; ++page) {
-                app::CSettingDlg dlg(nullptr, settings);
-                ASSERT_TRUE(dlg.createFromSkin());
-                if (ui::Control* tab = dlg.find(tabs[page]))
-                    tab->setChecked(true);
-                if (auto* pages = dlg.find<ui::TabLayout>("tabMain"))
-                    pages->selectItem(page);
-                room.check(dlg, "setting page " + std::to_string(page));
-                ++windows;
-            }
-            {
-                app::MainWindowContext context{settings, branding, title, rtl};
-                mainframe::CMainFrame frame(context);
-                ASSERT_TRUE(frame.createFromSkin());
-                EXPECT_EQ(frame.layoutDirection(), rtl ? Qt::RightToLeft : Qt::LeftToRight);
-                room.check(frame, "main");
-                ++windows;
-            }
+            checkDialogs(room, settings, branding);
+            checkMainWindow(room, context, scratch.path() / info.code);
             ui::skin().close();
         }
     }
@@ -129,6 +185,6 @@ TEST(TextRoom, EveryWindowInEveryLanguageAtBothScales) {
     for (const auto& p : room.problems)
         all << p << "\n";
     EXPECT_TRUE(room.problems.empty())
-        << room.problems.size() << " texts without room in " << windows << " windows:\n"
+        << room.problems.size() << " texts without room in " << room.windows << " windows and menus:\n"
         << all.str();
 }

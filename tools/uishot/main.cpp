@@ -37,8 +37,6 @@
 #include "mainframe/gui/conver_ctrl.h"
 #include "mainframe/gui/main_frame.h"
 #include "mainframe/gui/merge_dlg.h"
-#include "mainframe/queue_run.h"
-#include "mainframe/row_look.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/window_messages.h"
@@ -98,38 +96,6 @@ bool save(QWidget& window, const std::string& out, bool backdrop,
 }
 
 class PlainWindow : public ui::Window {};
-
-// The main window's list with a row in every state, on the window's own list.
-void fillRows(ui::Window& window, uishot::SampleRows& samples, mainframe::gui::RowFactory& factory) {
-    auto* list = window.find<ui::List>("listVideo");
-    if (!list)
-        return;
-    list->setShown(true);
-    if (ui::Control* c = window.find("empty_frame"))
-        c->setShown(false);
-    if (ui::Control* c = window.find("no_empty_frame"))
-        c->setShown(true);
-    // Readings eight seconds apart, so the running row knows its time left.
-    mainframe::QueueRun run;
-    const auto now = mainframe::EtaClock::now();
-    for (auto& model : samples.rows) {
-        if (model->task()->state.load() != convert::TaskState::Running)
-            continue;
-        run.queued(model->task(), now);
-        run.progress(model->task(), samples.running_percent / 2, now);
-        run.progress(model->task(), samples.running_percent, now + std::chrono::seconds(8));
-        mainframe::showRowTimeLeft(*model, run.taskSecondsLeft(model->task(), now + std::chrono::seconds(8)));
-    }
-    for (auto& model : samples.rows) {
-        if (ui::Control* row = factory.makeRow(*model))
-            list->add(row);
-    }
-    if (ui::Control* status = window.find("label_queue_status")) {
-        status->setText(run.statusText(now + std::chrono::seconds(8)));
-        status->setShown(true);
-    }
-    window.resizeClient(960, 260 + 100 * list->count());
-}
 
 }  // namespace
 
@@ -283,7 +249,7 @@ int main(int argc, char** argv) {
         if (built && opt.count("--rows")) {
             static uishot::SampleRows samples = uishot::makeSampleRows(platform::workDir() / "uishot_rows");
             static mainframe::gui::RowFactory factory(frame.get());
-            fillRows(*frame, samples, factory);
+            uishot::showSampleRows(*frame, samples, factory);
         }
         window = std::move(frame);
     } else if (dialog == "merge") {

@@ -5,8 +5,12 @@
 #include <QPainter>
 #include <fstream>
 
+#include "mainframe/gui/conver_ctrl.h"
+#include "mainframe/queue_run.h"
 #include "mainframe/row_look.h"
 #include "mainframe/target_selection.h"
+#include "ui/controls.h"
+#include "ui/window.h"
 
 namespace uishot {
 
@@ -128,6 +132,37 @@ SampleRows makeSampleRows(const fs::path& scratch) {
         idle(r);
     }
     return out;
+}
+
+void showSampleRows(ui::Window& window, SampleRows& samples, mainframe::gui::RowFactory& factory) {
+    auto* list = window.find<ui::List>("listVideo");
+    if (!list)
+        return;
+    list->setShown(true);
+    if (ui::Control* c = window.find("empty_frame"))
+        c->setShown(false);
+    if (ui::Control* c = window.find("no_empty_frame"))
+        c->setShown(true);
+    mainframe::QueueRun run;
+    const auto now = mainframe::EtaClock::now();
+    const auto later = now + std::chrono::seconds(8);
+    for (auto& model : samples.rows) {
+        if (model->task()->state.load() != TaskState::Running)
+            continue;
+        run.queued(model->task(), now);
+        run.progress(model->task(), samples.running_percent / 2, now);
+        run.progress(model->task(), samples.running_percent, later);
+        mainframe::showRowTimeLeft(*model, run.taskSecondsLeft(model->task(), later));
+    }
+    for (auto& model : samples.rows) {
+        if (ui::Control* row = factory.makeRow(*model))
+            list->add(row);
+    }
+    if (ui::Control* status = window.find("label_queue_status")) {
+        status->setText(run.statusText(later));
+        status->setShown(true);
+    }
+    window.resizeClient(960, 260 + 100 * list->count());
 }
 
 }  // namespace uishot

@@ -9,6 +9,13 @@
 #include "convert/convert_task.h"
 #include "mainframe/row_model.h"
 
+namespace ui {
+class Window;
+}
+namespace mainframe::gui {
+class RowFactory;
+}
+
 namespace uishot {
 
 struct SampleRows {
@@ -22,5 +29,10 @@ struct SampleRows {
 // New, probed with a cover, queued, running at 40 %, done, failed, two merge rows, a
 // compress row and an audio-only row. Covers and results are written into `scratch`.
 SampleRows makeSampleRows(const std::filesystem::path& scratch);
+
+// Puts the rows into the main window's video list (rows made by `factory`), the
+// running row with its time left after two readings eight seconds apart, and the
+// queue's status line; sizes the window to show them all.
+void showSampleRows(ui::Window& window, SampleRows& samples, mainframe::gui::RowFactory& factory);
 
 }  // namespace uishot
