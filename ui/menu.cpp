@@ -1,7 +1,6 @@
 #include "ui/menu.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QXmlStreamReader>
@@ -176,23 +175,20 @@ namespace {
 
 void collectWithoutRoom(QMenu* menu, std::vector<std::string>& out) {
     const Skin& s = skin();
-    for (QAction* a : menu->actions())
-        a->setVisible(true);
     menu->ensurePolished();
-    menu->adjustSize();  // lays the items out
+    menu->resize(menu->sizeHint());  // lays the items out (adjustSize would cap it at 2/3 of the screen)
     QFont font = menu->font();
     font.setPixelSize(s.scaled(kItemFontSize));
     const QFontMetrics metrics(font);
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    if (menu->width() > screen.width() || menu->height() > screen.height())
-        out.push_back(menu->title().toStdString() + " (" + std::to_string(menu->width()) + "x" +
-                      std::to_string(menu->height()) + "): larger than the screen");
     for (QAction* a : menu->actions()) {
-        if (a->isSeparator())
+        if (a->isSeparator() || !a->isVisible())
             continue;
+        // An item beyond the menu's edge is out of sight (a menu taller than the screen
+        // scrolls).
         const QRect item = menu->actionGeometry(a);
         const int room = item.width() - s.scaled(kItemPadLeft) - s.scaled(kItemPadRight);
-        if (metrics.horizontalAdvance(a->text()) > room || metrics.height() > item.height())
+        if (metrics.horizontalAdvance(a->text()) > room || metrics.height() > item.height() ||
+            !menu->rect().contains(item))
             out.push_back(a->objectName().toStdString() + " (" + std::to_string(room) +
                           "): " + a->text().toStdString());
         if (a->menu())

@@ -59,9 +59,9 @@ public:
     // `owner`. False when the item is missing, hidden or disabled.
     bool trigger(Window* owner, std::string_view name);
     QMenu* qmenu() const { return menu_.get(); }
-    // Shows every item (as a deployment with every service would), and lists those of
-    // the menu and its submenus whose text is wider or taller than the room the menu
-    // gives it, and menus larger than the screen: "name (room): text".
+    // The shown items of the menu and its submenus whose text is wider or taller than
+    // the room the menu gives it, or that lie outside the menu on this screen:
+    // "name (room): text".
     std::vector<std::string> itemsWithoutRoom();
 
 private:

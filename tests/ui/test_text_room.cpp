@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTest>
 #include <sstream>
 
 #include "app/gui/about_dlg.h"
@@ -54,15 +56,21 @@ struct Room {
         window.hide();
     }
 
-    void checkMenu(const std::string& layout) {
+    // The menu a click on `button` opens, as the window fills it.
+    void checkMenu(ui::Window& window, const char* button, ui::Menu* (*open_menu)(ui::Window&)) {
         ++windows;
-        std::unique_ptr<ui::Menu> menu = ui::Menu::load(layout);
+        QTest::mouseClick(window.find(button), Qt::LeftButton);
+        ui::Menu* menu = open_menu(window);
         if (!menu) {
-            problems.push_back(where + " " + layout + " missing");
+            problems.push_back(where + " " + button + ": no menu");
             return;
         }
+        // The entries of services a deployment may have.
+        for (const char* item : {"menuUpdate", "menuKefu", "menuFeedback"})
+            menu->setVisible(item, true);
         for (const std::string& item : menu->itemsWithoutRoom())
-            problems.push_back(where + " " + layout + " " + item);
+            problems.push_back(where + " " + button + " " + item);
+        menu->qmenu()->hide();
     }
 };
 
@@ -131,8 +139,6 @@ void checkDialogs(Room& room, app::SettingsStore& settings, const app::BrandingI
             dlg.find(name)->setShown(true);
         room.check(dlg, "update download");
     }
-    for (const char* menu : {"main_menu.xml", "format_menu.xml", "compress_menu.xml"})
-        room.checkMenu(menu);
 }
 
 // The main window with a row in every state, then in every mode.
@@ -149,12 +155,29 @@ void checkMainWindow(Room& room, const app::MainWindowContext& context,
         room.check(frame, "main rows");
         frame.list(convert::ConvertMode::Video)->removeAll();
     }
+    auto open_menu = [](ui::Window& w) { return static_cast<mainframe::CMainFrame&>(w).openMenu(); };
+    frame.show();
+    room.checkMenu(frame, "btnMenu", open_menu);
     for (const char* mode : {"optConverVideo", "optConverAudio2", "optConverAudio", "optConverGif",
                              "optConverMerge", "optConverCompress"}) {
         frame.find(mode)->setChecked(true);
         room.check(frame, std::string("main ") + mode);
+        frame.show();
+        room.checkMenu(frame, "btn_menu_format", open_menu);
     }
+    room.checkMenu(frame, "btn_menu_compress", open_menu);
+    frame.hide();
 }
+
+// Menus are measured on a 1920x1080 screen, not the offscreen platform's 800x600.
+[[maybe_unused]] const bool kFullHdScreen = [] {
+    static testsupport::TempDir dir;
+    testsupport::writeFile(
+        dir / "screen.json",
+        R"({"screens": [{"name": "FullHD", "x": 0, "y": 0, "width": 1920, "height": 1080}]})");
+    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + (dir / "screen.json").string()).c_str(), 1);
+    return true;
+}();
 
 }  // namespace
 
