@@ -51,12 +51,14 @@ List::List() : area_(new QScrollArea(this)), body_(new QWidget), column_(new QVB
     area_->verticalScrollBar()->setStyleSheet(QString::fromLatin1(kScrollBarStyle).arg(w).arg(w / 2));
     area_->setAutoFillBackground(false);
     body_->setAttribute(Qt::WA_TranslucentBackground);
-    body_->setAutoFillBackground(false);
     area_->viewport()->setAutoFillBackground(false);
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(0);
     column_->addStretch(1);
     area_->setWidget(body_);
+    // After setWidget, which turns it on: a filled body hides the list's background
+    // (black on a screen, or see-through in a translucent window).
+    body_->setAutoFillBackground(false);
     body_->installEventFilter(this);
 }
 

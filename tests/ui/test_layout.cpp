@@ -203,6 +203,22 @@ TEST(Lists, RowsAddMoveAndRemoveKeepingTheSelection) {
     EXPECT_EQ(list->count(), 0);
 }
 
+// A shown window draws its list over the background beneath it (the scroll body once
+// filled itself and came out black, or see-through in a translucent window).
+TEST(Lists, AShownListShowsTheBackgroundBeneathIt) {
+    ui::Window window;
+    ASSERT_TRUE(
+        window.createFromXml("<Window size='200,200'><VerticalLayout bkcolor='#FFFFFFFF'><List "
+                             "name='list'/></VerticalLayout></Window>"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* list = window.find<ui::List>("list");
+    const QImage shot = window.grab().toImage();
+    const QPoint middle = list->mapTo(&window, list->rect().center());
+    EXPECT_EQ(shot.pixelColor(middle * shot.devicePixelRatio()).name(QColor::HexArgb).toStdString(),
+              "#ffffffff");
+}
+
 TEST(ImageStrings, ParseEveryModifier) {
     ui::ImageSpec img = ui::parseImageString(
         "file='../default/images/a.png' source='0,0,44,44' dest='2,2,20,20' corner='4,5,6,7'");
