@@ -42,16 +42,15 @@ protected:
         ASSERT_TRUE(testsupport::makeClip(clip_, 1, true, true, {"-s", "160x120"}));
     }
 
-    // Runs `prefix` + the program on the clip until it closes by itself; the
-    // converted file, empty when there is none.
-    fs::path convertOnce(const std::vector<std::string>& prefix = {}) {
-        platform::CommandLine command(prefix.empty() ? (kProgramDir / "QuorinVideoConverter").string()
-                                                     : prefix.front());
-        for (size_t i = 1; i < prefix.size(); ++i)
-            command.arg(prefix[i]);
-        if (!prefix.empty())
-            command.arg((kProgramDir / "QuorinVideoConverter").string());
-        command.arg(clip_.string());
+    // Runs the program on the clip, after `tracer` when given, until it closes by
+    // itself; the converted file, empty when there is none.
+    fs::path convertOnce(std::vector<std::string> tracer = {}) {
+        std::vector<std::string> argv = std::move(tracer);
+        argv.push_back((kProgramDir / "QuorinVideoConverter").string());
+        argv.push_back(clip_.string());
+        platform::CommandLine command(argv.front());
+        for (size_t i = 1; i < argv.size(); ++i)
+            command.arg(argv[i]);
         platform::StartOptions options;
         options.output_file = dir_ / "program.log";
         auto process = platform::Process::start(command, options);
