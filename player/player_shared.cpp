@@ -22,6 +22,7 @@ void PlayerShared::resetCounters() {
     }
     last_av_diff.store(0.0);
     sum_abs_av_diff.store(0.0);
+    first_picture_at.store(0.0);
 }
 
 PlayerCounters PlayerShared::counters() const {

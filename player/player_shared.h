@@ -69,6 +69,8 @@ struct PlayerShared {
     std::atomic<std::int64_t> av_samples{0};
     std::atomic<double> last_av_diff{0.0};
     std::atomic<double> sum_abs_av_diff{0.0};
+    // When the run's first picture was presented (wallSeconds()); 0 before.
+    std::atomic<double> first_picture_at{0.0};
 
     void send(PlayerCommand c) { command.store(static_cast<int>(c)); }
     void seekTo(int second) {

@@ -413,7 +413,9 @@ void Player::videoRefresh(VideoState* is, double* remaining_time) {
         is->pictq.lastShown()) {
         videoDisplay(is);
         if (new_picture) {
-            shared_.shown.fetch_add(1);
+            if (shared_.shown.fetch_add(1) == 0) {
+                shared_.first_picture_at.store(wallSeconds());
+            }
             noteAvDiff(is, shown_pts);
         }
     }

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 
 #include "player/gui/media_window.h"
+#include "player/media_clock.h"
 #include "player/player.h"
 #include "ui/container.h"
 #include "ui/range_slider.h"
@@ -30,6 +33,7 @@ std::string& lastTimeText(bool end_edit) {
 CVideoPlayerDlg::CVideoPlayerDlg(QWidget* owner, int mode, std::string source_path, int duration,
                                  int video_width, int video_height)
     : app::MyBaseWindow(owner, "dlg_videoplayer"),
+      opened_at_(wallSeconds()),
       panel_(this, video_width, video_height),
       run_(std::make_shared<PlayerRun>()),
       mode_(mode),
@@ -48,10 +52,27 @@ CVideoPlayerDlg::CVideoPlayerDlg(QWidget* owner, int mode, std::string source_pa
 }
 
 CVideoPlayerDlg::~CVideoPlayerDlg() {
+    if (close_at_ == 0.0)
+        close_at_ = wallSeconds();
     timer_.stop();
     // Before any window goes: the core draws into the picture window.
     stopPlayer();
     panel_.create(nullptr, nullptr);
+    writeTrace();
+}
+
+// With QUORIN_CLIP_TRACE naming a file, every dialog appends one line as it goes: the
+// monotonic seconds (wallSeconds) of its opening, of its first presented picture (0:
+// none), of the close request and of the end of closing, the player thread joined.
+void CVideoPlayerDlg::writeTrace() {
+    const char* path = std::getenv("QUORIN_CLIP_TRACE");
+    if (!path || !*path)
+        return;
+    if (std::FILE* f = std::fopen(path, "a")) {
+        std::fprintf(f, "open=%.6f first_picture=%.6f close=%.6f closed=%.6f\n", opened_at_,
+                     run_->shared.first_picture_at.load(), close_at_, wallSeconds());
+        std::fclose(f);
+    }
 }
 
 void CVideoPlayerDlg::takeTaskValues(const ClipSettings& task) {
@@ -246,6 +267,8 @@ void CVideoPlayerDlg::showPlaying(bool playing) {
 
 void CVideoPlayerDlg::onClick(ui::Notify& n) {
     const std::string name = n.sender ? n.sender->name() : std::string();
+    if (name == "btnClose" || name == "btnOK")
+        close_at_ = wallSeconds();
     if (name == "btnClose") {
         accepted_ = false;
         close(0);

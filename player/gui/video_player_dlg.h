@@ -84,7 +84,10 @@ private:
     void onCropText(CropField field, const char* name);
     void setCropEdits(float x, float y, float w, float h);
     void showPlaying(bool playing);
+    void writeTrace();
 
+    const double opened_at_;
+    double close_at_ = 0.0;
     CVideoDrawPanel panel_;
     ClipSettings settings_;
     bool accepted_ = false;

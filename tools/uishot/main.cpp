@@ -6,7 +6,8 @@
 // --rows fills the main window's list with a row in every state. "update" shows sample
 // release notes (--page 1: the download); "toolbox" a sample package with a row of each
 // kind, the last one installing. Both keep their files in a data folder of their own.
-//   uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--dpi N] --out FILE.png
+//   uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--close-playing] [--dpi N]
+//          --out FILE.png
 //   uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png
 //
 // The player dialog shows the file's first picture, drawn by the player core into a
@@ -63,7 +64,9 @@ int usage() {
         "usage: uishot --dialog message|about|setting|main|merge|update|toolbox [--language CODE] [--dpi N]\n"
         "              [--kind K] [--support] [--page N] [--rows] [--mode OPTION] [--files A,B...]\n"
         "              [--skin ARCHIVE] --out FILE.png\n"
-        "       uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--dpi N] --out FILE.png\n"
+        "       uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--close-playing] [--dpi "
+        "N]\n"
+        "              --out FILE.png\n"
         "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
     return 2;
 }
@@ -105,7 +108,7 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (!a.starts_with("--"))
             return usage();
-        if (a == "--support" || a == "--no-backdrop" || a == "--rows") {
+        if (a == "--support" || a == "--no-backdrop" || a == "--rows" || a == "--close-playing") {
             opt[a] = "1";
         } else if (i + 1 < argc) {
             opt[a] = argv[++i];
@@ -214,7 +217,9 @@ int main(int argc, char** argv) {
         auto saver = [&](QWidget& w, const std::function<void(QPainter&)>& extra) {
             return save(w, out, backdrop, extra);
         };
-        return shootPlayer(opt["--file"], opt["--clip"], opt["--crop"], saver) ? 0 : 1;
+        return shootPlayer(opt["--file"], opt["--clip"], opt["--crop"], opt.count("--close-playing"), saver)
+                   ? 0
+                   : 1;
     } else if (dialog == "main") {
         app::MainWindowContext context{settings, branding, title, app::isRightToLeft(language)};
         auto frame = std::make_unique<mainframe::CMainFrame>(context);

@@ -72,13 +72,16 @@ bool spin(F done, int ms) {
 }  // namespace
 
 bool shootPlayer(const std::string& file, const std::string& clip, const std::string& crop,
-                 const SaveShot& save) {
+                 bool close_playing, const SaveShot& save) {
     convert::ConvertTask task(file, convert::ConvertMode::Video);
     mainframe::silenceLibraryLogs();
     mainframe::ProbeMedia(task);
     if (task.duration <= 0 && task.width <= 0) {
-        std::fprintf(stderr, "uishot: cannot read %s\n", file.c_str());
-        return false;
+        // As when a file went away after it was added: the dialog cannot open it.
+        std::fprintf(stderr, "uishot: cannot read %s; shown as a 60 s 1280x720 source\n", file.c_str());
+        task.duration = 60;
+        task.width = 1280;
+        task.height = 720;
     }
     player::ClipSettings settings = mainframe::clipSettingsOf(task);
     if (!clip.empty()) {
@@ -117,8 +120,15 @@ bool shootPlayer(const std::string& file, const std::string& clip, const std::st
         picture = dlg.screen()->grabWindow(surface->winId());
         at = surface->mapTo(&dlg, QPoint(0, 0));
     }
-    return save(dlg, [&](QPainter& p) {
+    const bool saved = save(dlg, [&](QPainter& p) {
         if (!picture.isNull())
             p.drawPixmap(at, picture);
     });
+    if (close_playing) {
+        shared.send(player::PlayerCommand::ResumeRequested);
+        spin([] { return false; }, 1000);
+    }
+    if (ui::Control* close = dlg.find("btnClose"))
+        close->notify("click");
+    return saved;
 }

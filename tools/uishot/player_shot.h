@@ -28,6 +28,7 @@ private:
 void preparePlayerEnvironment();
 
 using SaveShot = std::function<bool(QWidget& window, const std::function<void(QPainter&)>& extra)>;
-// `clip` "S,E" seconds and `crop` "X,Y,W,H" video pixels may be empty.
+// `clip` "S,E" seconds and `crop` "X,Y,W,H" video pixels may be empty. The dialog is
+// then closed with its Close button; `close_playing` lets it play a second before.
 bool shootPlayer(const std::string& file, const std::string& clip, const std::string& crop,
-                 const SaveShot& save);
+                 bool close_playing, const SaveShot& save);
