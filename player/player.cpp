@@ -41,12 +41,11 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
         // Small ALSA buffers keep the audio clock close to what is heard.
         setenv("SDL_AUDIO_ALSA_SET_BUFFER_SIZE", "1", 0);
     }
-    Uint32 flags = SDL_INIT_TIMER;
+    // The display is made while the reader opens the file and starts the decoders:
+    // both take a good part of the time to the first picture.
+    Uint32 flags = SDL_INIT_TIMER | SDL_INIT_EVENTS;
     if (!opt_.audio_disable) {
         flags |= SDL_INIT_AUDIO;
-    }
-    if (!opt_.display_disable) {
-        flags |= SDL_INIT_VIDEO;
     }
     if (SDL_Init(flags)) {
         std::printf("Could not initialize SDL:%s.\n", SDL_GetError());
@@ -54,42 +53,33 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     }
     SDL_EventState(SDL_SYSWMEVENT, SDL_IGNORE);
     SDL_EventState(SDL_USEREVENT, SDL_IGNORE);
-
-    if (!opt_.display_disable) {
-        if (host_window) {
-            window_ = SDL_CreateWindowFrom(reinterpret_cast<void*>(host_window));
-            own_window_ = false;
-        } else {
-            window_ = SDL_CreateWindow("", opt_.window_left, opt_.window_top, opt_.default_width,
-                                       opt_.default_height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
-            own_window_ = true;
-        }
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-        if (window_) {
-            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-            if (!renderer_) {
-                av_log(nullptr, AV_LOG_WARNING, "Failed to initialize a hardware accelerated renderer: %s\n",
-                       SDL_GetError());
-                renderer_ = SDL_CreateRenderer(window_, -1, 0);
-            }
-            if (renderer_ && !SDL_GetRendererInfo(renderer_, &renderer_info_)) {
-                av_log(nullptr, AV_LOG_VERBOSE, "Initialized %s renderer.\n", renderer_info_.name);
-            }
-        }
-        if (!window_ || !renderer_ || !renderer_info_.num_texture_formats) {
-            std::printf("Failed to create window or renderer: %s.\n", SDL_GetError());
-        }
+    {
+        std::lock_guard lock(audio_start_mutex_);
+        display_made_ = false;
+        audio_waiting_ = false;
     }
     shared_.running.store(true);
 
     VideoState* is = streamOpen(path);
     if (!is) {
         av_log(nullptr, AV_LOG_FATAL, "Failed to initialize VideoState!\n");
-        closeDisplay();
         SDL_Quit();
         shared_.running.store(false);
         return -1;
     }
+    if (!opt_.display_disable) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO)) {
+            std::printf("Could not initialize SDL:%s.\n", SDL_GetError());
+            streamClose(is);
+            SDL_Quit();
+            shared_.running.store(false);
+            return -1;
+        }
+        if (!openDisplay(host_window)) {
+            std::printf("Failed to create window or renderer: %s.\n", SDL_GetError());
+        }
+    }
+    startAudio(true);
     is_ = is;
     eventLoop(is);
 
@@ -104,6 +94,43 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     SDL_Quit();
     shared_.running.store(false);
     return 0;
+}
+
+bool Player::openDisplay(std::uintptr_t host_window) {
+    // A software renderer draws into the window's own frame buffer; without this SDL
+    // first opens a hidden OpenGL window to decide, which costs more than a picture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (host_window) {
+        window_ = SDL_CreateWindowFrom(reinterpret_cast<void*>(host_window));
+        own_window_ = false;
+    } else {
+        window_ = SDL_CreateWindow("", opt_.window_left, opt_.window_top, opt_.default_width,
+                                   opt_.default_height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+        own_window_ = true;
+    }
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    if (!window_) {
+        return false;
+    }
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer_) {
+        av_log(nullptr, AV_LOG_WARNING, "Failed to initialize a hardware accelerated renderer: %s\n",
+               SDL_GetError());
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    }
+    if (renderer_ && !SDL_GetRendererInfo(renderer_, &renderer_info_)) {
+        av_log(nullptr, AV_LOG_VERBOSE, "Initialized %s renderer.\n", renderer_info_.name);
+    }
+    return renderer_ && renderer_info_.num_texture_formats;
+}
+
+void Player::startAudio(bool display_made) {
+    std::lock_guard lock(audio_start_mutex_);
+    (display_made ? display_made_ : audio_waiting_) = true;
+    if (display_made_ && audio_waiting_) {
+        audio_waiting_ = false;
+        audio_->pause(false);
+    }
 }
 
 void Player::closeDisplay() {

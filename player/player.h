@@ -46,7 +46,13 @@ private:
     VideoState* streamOpen(const std::string& filename);
     void streamClose(VideoState* is);
     void eventLoop(VideoState* is);
+    // The window and the renderer (SDL's video is up); false when one of them failed.
+    bool openDisplay(std::uintptr_t host_window);
     void closeDisplay();
+    // The audio device plays once it is open (the reader) and the display is made (the
+    // player thread), whichever comes last: sound before the first picture can be drawn
+    // would start the picture behind.
+    void startAudio(bool display_made);
     void togglePause(VideoState* is);
     void publishPosition(VideoState* is);
     SyncMaster masterSyncType(const VideoState* is) const;
@@ -156,6 +162,9 @@ private:
     // Time of the current audio callback in microseconds (written by the callback).
     std::atomic<std::int64_t> audio_callback_time_{0};
     VideoState* is_ = nullptr;
+    std::mutex audio_start_mutex_;
+    bool display_made_ = false;   // guarded by audio_start_mutex_
+    bool audio_waiting_ = false;  // guarded by audio_start_mutex_
 };
 
 // Runs a player core with default options (the clip dialog's entry point).

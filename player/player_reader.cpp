@@ -442,7 +442,7 @@ int Player::streamComponentOpen(VideoState* is, int stream_index) {
             if (ret < 0) {
                 return ret;
             }
-            audio_->pause(false);
+            startAudio(false);
             return 0;
         }
         case AVMEDIA_TYPE_VIDEO:
