@@ -3,8 +3,9 @@
 and prints, for each file, the ratio of CPU time, the drops and the mean |A-V| of
 each player.
 
-usage: bench/player_bench.py [--build DIR] [--seconds 20] [--rounds 2] [FILE...]
-Without files it generates a 1080p30 H.264 + AAC clip in a temporary folder.
+usage: bench/player_bench.py [--build DIR] [--seconds 20] [--rounds 2] [--size 1920x1080] [FILE...]
+Without files it generates a 30 fps H.264 + AAC clip of that size (1080p) in a
+temporary folder.
 Audio goes to SDL's dummy driver for both players (no sound server under Xvfb).
 The players take turns for each round, so that a change in the machine's load
 touches both; totals are over all rounds.
@@ -82,6 +83,7 @@ def main():
     ap.add_argument("--build", default=os.path.join(here, "..", "build-player"))
     ap.add_argument("--seconds", type=float, default=20.0)
     ap.add_argument("--rounds", type=int, default=2)
+    ap.add_argument("--size", default="1920x1080")
     ap.add_argument("files", nargs="*")
     args = ap.parse_args()
     play = os.path.join(args.build, "bin", "quorin-play")
@@ -93,10 +95,10 @@ def main():
     try:
         files = args.files
         if not files:
-            clip = os.path.join(tmp, "1080p30_h264_aac.mp4")
+            clip = os.path.join(tmp, f"{args.size}p30_h264_aac.mp4")
             length = args.seconds + 4
             subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y",
-                            "-f", "lavfi", "-i", f"testsrc2=size=1920x1080:rate=30:duration={length}",
+                            "-f", "lavfi", "-i", f"testsrc2=size={args.size}:rate=30:duration={length}",
                             "-f", "lavfi", "-i", f"sine=frequency=440:sample_rate=48000:duration={length}",
                             "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
                             "-c:a", "aac", "-ac", "2", "-shortest", clip], check=True)

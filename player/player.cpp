@@ -27,6 +27,7 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     screen_height_.store(opt_.screen_height);
     window_title_.clear();
     drawn_overlay_ = 0;
+    last_av_sample_ = 0.0;
     shared_.command.store(static_cast<int>(PlayerCommand::Idle));
     shared_.seek_target.store(0);
     shared_.position.store(0.0);

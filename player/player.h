@@ -125,7 +125,7 @@ private:
     // Video output (video_output.cpp).
     void videoRefresh(VideoState* is, double* remaining_time);
     void refreshVisualisation(VideoState* is, double* remaining_time);
-    bool advancePicture(VideoState* is, double* remaining_time, double* shown_pts);
+    bool advancePicture(VideoState* is, double* remaining_time);
     void retireSubtitles(VideoState* is);
     void videoDisplay(VideoState* is);
     void videoImageDisplay(VideoState* is);
@@ -136,7 +136,7 @@ private:
     void checkExternalClockSpeed(VideoState* is);
     void openWindow(VideoState* is);
     void followHostWindowSize(VideoState* is);
-    void noteAvDiff(VideoState* is, double picture_pts);
+    void noteAvDiff(VideoState* is);
     // The host's overlay and refresh requests (host_overlay.cpp).
     void serviceHostRequests(VideoState* is);
     void drawOverlay();
@@ -155,6 +155,7 @@ private:
     bool own_window_ = false;
     double last_host_size_check_ = 0.0;  // player thread
     std::uint64_t drawn_overlay_ = 0;    // player thread
+    double last_av_sample_ = 0.0;        // player thread
     SDL_Renderer* renderer_ = nullptr;
     SDL_RendererInfo renderer_info_{};
     SdlAudioDevice sdl_audio_;

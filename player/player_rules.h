@@ -17,6 +17,8 @@ inline constexpr double kSyncThresholdMax = 0.1;
 inline constexpr double kFrameDuplicationThreshold = 0.1;
 inline constexpr double kNoSyncThreshold = 10.0;
 inline constexpr double kRefreshRate = 0.01;
+// Seconds between two samples of the A-V difference.
+inline constexpr double kAvSampleInterval = 0.03;
 inline constexpr double kSpectrumPeriod = 0.02;
 inline constexpr int kSampleCorrectionPercentMax = 10;
 inline constexpr int kAudioDiffAvgCount = 20;

@@ -26,8 +26,8 @@ struct PlayerCounters {
     std::int64_t uploads = 0;       // pictures copied into the video texture
     std::int64_t seeks = 0;         // seeks the reader carried out
     std::int64_t eof_markers = 0;   // end-of-stream packets the reader queued
-    std::int64_t av_samples = 0;    // pictures shown while an audio master ran
-    double last_av_diff = 0.0;      // seconds, picture pts minus master clock
+    std::int64_t av_samples = 0;    // A-V samples (every 30 ms while video follows a master)
+    double last_av_diff = 0.0;      // seconds, video clock minus master clock
     double mean_abs_av_diff = 0.0;  // seconds, over av_samples
 };
 

@@ -275,15 +275,19 @@ void Player::videoDisplay(VideoState* is) {
     SDL_RenderPresent(renderer_);
 }
 
-void Player::noteAvDiff(VideoState* is, double picture_pts) {
-    if (masterSyncType(is) == SyncMaster::Video || std::isnan(picture_pts)) {
+// Sampled as ffplay's status line reports it: at most every 30 ms, the video clock
+// against the master clock, both running on from when they were set, so the time the
+// renderer takes to draw a picture is not counted as drift.
+void Player::noteAvDiff(VideoState* is) {
+    const double now = wallSeconds();
+    if (masterSyncType(is) == SyncMaster::Video || now - last_av_sample_ < kAvSampleInterval) {
         return;
     }
-    const double master = masterClock(is);
-    if (std::isnan(master)) {
+    const double diff = is->vidclk.get() - masterClock(is);
+    if (std::isnan(diff)) {
         return;
     }
-    const double diff = picture_pts - master;
+    last_av_sample_ = now;
     shared_.last_av_diff.store(diff);
     shared_.sum_abs_av_diff.store(shared_.sum_abs_av_diff.load() + std::fabs(diff));
     shared_.av_samples.fetch_add(1);
@@ -332,9 +336,8 @@ void Player::retireSubtitles(VideoState* is) {
 
 // Moves the picture queue on to the picture due now: skips pictures of an old serial,
 // waits (shortening *remaining_time) while the current one is not due, drops late
-// ones when frame dropping is on. True with its time in *shown_pts when a new
-// picture is to be shown.
-bool Player::advancePicture(VideoState* is, double* remaining_time, double* shown_pts) {
+// ones when frame dropping is on. True when a new picture is to be shown.
+bool Player::advancePicture(VideoState* is, double* remaining_time) {
     const double max_frame_duration = is->max_frame_duration.load();
     while (is->pictq.remaining() > 0) {
         RingSlot* lastvp = is->pictq.peekLast();
@@ -391,7 +394,6 @@ bool Player::advancePicture(VideoState* is, double* remaining_time, double* show
         }
         is->pictq.next();
         is->force_refresh.store(true);
-        *shown_pts = vp->pts;
         if (is->step && !is->paused.load()) {
             togglePause(is);
         }
@@ -407,8 +409,7 @@ void Player::videoRefresh(VideoState* is, double* remaining_time) {
     if (!opt_.display_disable && is->show_mode.load() != DisplayMode::Video && is->audio_stream >= 0) {
         refreshVisualisation(is, remaining_time);
     }
-    double shown_pts = NAN;
-    const bool new_picture = is->video_stream >= 0 && advancePicture(is, remaining_time, &shown_pts);
+    const bool new_picture = is->video_stream >= 0 && advancePicture(is, remaining_time);
     if (!opt_.display_disable && is->force_refresh.load() && is->show_mode.load() == DisplayMode::Video &&
         is->pictq.lastShown()) {
         videoDisplay(is);
@@ -416,8 +417,10 @@ void Player::videoRefresh(VideoState* is, double* remaining_time) {
             if (shared_.shown.fetch_add(1) == 0) {
                 shared_.first_picture_at.store(wallSeconds());
             }
-            noteAvDiff(is, shown_pts);
         }
+    }
+    if (is->video_stream >= 0) {
+        noteAvDiff(is);
     }
     is->force_refresh.store(false);
 }
