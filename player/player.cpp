@@ -174,6 +174,11 @@ VideoState* Player::streamOpen(const std::string& filename) {
     is->audio_volume = av_clip(SDL_MIX_MAXVOLUME * volume / 100, 0, SDL_MIX_MAXVOLUME);
     is->show_mode.store(opt_.show_mode);
 
+    // The start second is handed to the reader before it reads: the command loop first
+    // runs once the display is made, and no picture may come from before the start.
+    if (shared_.current() == PlayerCommand::SeekRequested) {
+        takeSeekCommand(is);
+    }
     is->read_tid = SDL_CreateThread(readThreadEntry, "read_thread", is);
     if (!is->read_tid) {
         av_log(nullptr, AV_LOG_FATAL, "SDL_CreateThread(): %s\n", SDL_GetError());
@@ -258,6 +263,22 @@ void Player::publishPosition(VideoState* is) {
     }
 }
 
+void Player::takeSeekCommand(VideoState* is) {
+    // Acknowledge first, then read the target: a host that writes a new target and
+    // command meanwhile gets a second seek instead of a lost one.
+    int expected = static_cast<int>(PlayerCommand::SeekRequested);
+    shared_.command.compare_exchange_strong(expected, static_cast<int>(PlayerCommand::Playing));
+    const int target = shared_.seek_target.load();
+    {
+        std::lock_guard lock(is->seek_mutex);
+        is->seek_pos = static_cast<std::int64_t>(target) * 1000000;
+        is->seek_rel = is->seek_pos;
+        is->seek_flags &= ~AVSEEK_FLAG_BYTE;
+        is->seek_req = true;
+    }
+    is->continue_read.signal();
+}
+
 void Player::eventLoop(VideoState* is) {
     double remaining_time = 0.0;
     for (;;) {
@@ -304,22 +325,9 @@ void Player::eventLoop(VideoState* is) {
                 is->step = false;
                 shared_.command.store(static_cast<int>(PlayerCommand::Playing));
                 break;
-            case PlayerCommand::SeekRequested: {
-                // Acknowledge first, then read the target: a host that writes a new target
-                // and command meanwhile gets a second seek instead of a lost one.
-                int expected = static_cast<int>(PlayerCommand::SeekRequested);
-                shared_.command.compare_exchange_strong(expected, static_cast<int>(PlayerCommand::Playing));
-                const int target = shared_.seek_target.load();
-                {
-                    std::lock_guard lock(is->seek_mutex);
-                    is->seek_pos = static_cast<std::int64_t>(target) * 1000000;
-                    is->seek_rel = is->seek_pos;
-                    is->seek_flags &= ~AVSEEK_FLAG_BYTE;
-                    is->seek_req = true;
-                }
-                is->continue_read.signal();
+            case PlayerCommand::SeekRequested:
+                takeSeekCommand(is);
                 break;
-            }
             default:
                 break;
         }

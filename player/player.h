@@ -46,6 +46,8 @@ private:
     VideoState* streamOpen(const std::string& filename);
     void streamClose(VideoState* is);
     void eventLoop(VideoState* is);
+    // Hands a written seek command to the reader and acknowledges it.
+    void takeSeekCommand(VideoState* is);
     // The window and the renderer (SDL's video is up); false when one of them failed.
     bool openDisplay(std::uintptr_t host_window);
     void closeDisplay();
