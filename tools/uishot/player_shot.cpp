@@ -79,9 +79,9 @@ bool shootPlayer(const std::string& file, const std::string& clip, const std::st
     if (task.duration <= 0 && task.width <= 0) {
         // As when a file went away after it was added: the dialog cannot open it.
         std::fprintf(stderr, "uishot: cannot read %s; shown as a 60 s 1280x720 source\n", file.c_str());
-        task.duration = 60;
-        task.width = 1280;
-        task.height = 720;
+        task.duration = task.clip_end = 60;
+        task.width = task.crop_width = 1280;
+        task.height = task.crop_height = 720;
     }
     player::ClipSettings settings = mainframe::clipSettingsOf(task);
     if (!clip.empty()) {
