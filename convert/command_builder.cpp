@@ -111,9 +111,24 @@ std::string evenSize(const ConvertTask& task) {
     return format("%dx%d", w / 2 * 2, h / 2 * 2);
 }
 
+// The tempo the audio filter applies: the speed with the one decimal the command prints.
+double appliedTempo(const ConvertTask& task) {
+    if (!tempoFilterApplies(task))
+        return 1.0;
+    const double tempo = std::atof(format("%.1f", static_cast<double>(task.speed)).c_str());
+    return tempo > 0 ? tempo : 1.0;
+}
+
+// The clip is cut at the output, after the tempo filter: with another tempo its
+// bounds are the source's seconds on the faster or slower timeline.
 void addClip(CommandText& cmd, const ConvertTask& task) {
-    if (isClipped(task))
+    if (!isClipped(task))
+        return;
+    const double tempo = appliedTempo(task);
+    if (tempo == 1.0)
         cmd.add(format(" -ss %d -to %d", task.clip_start, task.clip_end));
+    else
+        cmd.add(format(" -ss %.3f -to %.3f", task.clip_start / tempo, task.clip_end / tempo));
 }
 
 void addAudioFamily(CommandText& cmd, const ConvertTask& task) {
@@ -280,13 +295,7 @@ double writtenSeconds(const ConvertTask& task) {
     double seconds = isClipped(task) ? task.clip_end - task.clip_start : task.duration;
     if (seconds <= 0)
         return 0;
-    if (tempoFilterApplies(task)) {
-        // The tempo applied is the one the command prints (one decimal).
-        double tempo = std::atof(format("%.1f", static_cast<double>(task.speed)).c_str());
-        if (tempo > 0)
-            seconds /= tempo;
-    }
-    return seconds;
+    return seconds / appliedTempo(task);
 }
 
 platform::CommandLine buildCommand(const ConvertTask& task, const std::string& progress_path,

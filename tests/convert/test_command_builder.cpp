@@ -62,6 +62,16 @@ TEST(CommandBuilder, AudioFamilyOrderAndOptions) {
                               " -filter:a volume=1.5,atempo=1.0 -c:a libmp3lame -vsync 2 -ar 44100 -preset "
                               "superfast -max_muxing_queue_size 34500 \"/out/clip.mp3\"");
 
+    // A clip at another speed is cut on the sped-up timeline: source seconds 10 to 40.
+    t.speed = 1.5f;
+    t.clip_start = 10;
+    t.clip_end = 40;
+    EXPECT_NE(display(t).find(" -ss 6.667 -to 26.667 -filter:a volume=1.5,atempo=1.5 "), std::string::npos)
+        << display(t);
+    EXPECT_DOUBLE_EQ(convert::writtenSeconds(t), 20.0);
+    t.speed = 1.0f;
+    t.clip_start = 0;
+
     t.volume = 1.0f;
     t.target_ext = "ogg";
     t.target_audio_bitrate = "256";

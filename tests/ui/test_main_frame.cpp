@@ -3,9 +3,15 @@
 // done (or failed for a broken file), stopped, the close question, files from a later
 // start, the keys and the caption, and which row buttons show when.
 
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
+#include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 #include "app/branding_info.h"
@@ -16,10 +22,13 @@
 #include "mainframe/gui/main_frame.h"
 #include "platform/folders.h"
 #include "player/clip_settings.h"
+#include "player/gui/media_window.h"
+#include "player/gui/video_player_dlg.h"
 #include "qt_env.h"
 #include "test_support.h"
 #include "ui/controls.h"
 #include "ui/menu.h"
+#include "ui/range_slider.h"
 #include "ui/skin.h"
 
 namespace {
@@ -463,6 +472,189 @@ TEST_F(MainFrameTest, TheClipDialogsChoiceReachesTheRowAndTheOutput) {
                               "-of", "default=nw=1:nk=1", task->output_path});
     EXPECT_EQ(std::atoi(probe.output.c_str()), 82);
     EXPECT_NEAR(std::atof(probe.output.substr(probe.output.find('\n') + 1).c_str()), 2.0, 0.2);
+}
+
+// What ffprobe says of one entry of a file ("stream=width" ...), as text.
+std::string probe(const fs::path& file, const std::string& entries, const std::string& streams = "") {
+    std::vector<std::string> argv{"ffprobe", "-v", "error"};
+    if (!streams.empty())
+        argv.insert(argv.end(), {"-select_streams", streams});
+    argv.insert(argv.end(), {"-show_entries", entries, "-of", "default=nw=1:nk=1", file.string()});
+    return testsupport::runTool(argv).output;
+}
+
+// The mean luma of every picture of `file`.
+std::vector<double> lumas(const fs::path& file) {
+    std::istringstream in(testsupport::runTool({"ffprobe", "-v", "error", "-f", "lavfi", "-i",
+                                                "movie=" + file.string() + ",signalstats", "-show_entries",
+                                                "frame_tags=lavfi.signalstats.YAVG", "-of", "csv=p=0"})
+                              .output);
+    std::vector<double> out;
+    for (double v; in >> v;)
+        out.push_back(v);
+    return out;
+}
+
+double meanVolumeDb(const fs::path& file) {
+    const std::string out = testsupport::runTool({"ffmpeg", "-nostdin", "-i", file.string(), "-af",
+                                                  "volumedetect", "-f", "null", "-"})
+                                .output;
+    const auto at = out.find("mean_volume:");
+    return at == std::string::npos ? NAN : std::atof(out.c_str() + at + 12);
+}
+
+// A press, ten moves and a release, as a hand drags.
+void drag(QWidget* w, QPoint from, QPoint to) {
+    QTest::mousePress(w, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 10; ++i)
+        QTest::mouseMove(w, from + (to - from) * i / 10);
+    QTest::mouseRelease(w, Qt::LeftButton, {}, to);
+}
+
+// A click at a fraction of a slider's width.
+void clickAt(QWidget* slider, double fraction) {
+    QTest::mouseClick(slider, Qt::LeftButton, {},
+                      QPoint(static_cast<int>(slider->width() * fraction), slider->height() / 2));
+}
+
+// A whole text pasted over an edit's text: one user edit.
+void paste(player::gui::CVideoPlayerDlg& dlg, const char* name, const QString& text) {
+    auto* edit = dlg.find<ui::Edit>(name);
+    ASSERT_TRUE(edit) << name;
+    QApplication::clipboard()->setText(text);
+    edit->lineEdit()->selectAll();
+    QTest::keyClick(edit->lineEdit(), Qt::Key_V, Qt::ControlModifier);
+}
+
+// Opens the row's clip dialog and lets `use` work it once its first picture is there.
+void useClipDialog(ui::Control* row, const std::function<void(player::gui::CVideoPlayerDlg&)>& use) {
+    QTimer::singleShot(0, [use] {
+        player::gui::CVideoPlayerDlg* dlg = nullptr;
+        const bool pictured = QTest::qWaitFor(
+            [&] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* d = dynamic_cast<player::gui::CVideoPlayerDlg*>(w); d && d->isVisible())
+                        dlg = d;
+                return dlg && dlg->shared().shown.load() > 0;
+            },
+            20000);
+        ASSERT_TRUE(dlg) << "the clip dialog did not open";
+        EXPECT_TRUE(pictured) << "no picture in the clip dialog";
+        use(*dlg);
+        QTest::mouseClick(dlg->find("btnOK"), Qt::LeftButton);
+    });
+    QTest::mouseClick(row->find("btn_clip_video"), Qt::LeftButton);
+}
+
+TEST_F(MainFrameTest, ANewUserClipsAndCropsA1080pFileInTheRealDialogAndConvertsIt) {
+    hooks_.clip = nullptr;  // the real dialog, with the player core on SDL's dummy drivers
+    makeFrame();
+    // 12 s of 1080p at 5 pictures a second whose brightness grows with time, so a
+    // picture tells when it is from.
+    const fs::path source = dir_ / "ramp.mp4";
+    ASSERT_EQ(testsupport::runTool({"ffmpeg",
+                                    "-nostdin",
+                                    "-v",
+                                    "error",
+                                    "-y",
+                                    "-f",
+                                    "lavfi",
+                                    "-i",
+                                    "color=c=black:s=1920x1080:r=5:d=12,eq=brightness=0.06*t:eval=frame",
+                                    "-f",
+                                    "lavfi",
+                                    "-i",
+                                    "sine=frequency=440:sample_rate=44100:d=12",
+                                    "-c:v",
+                                    "libx264",
+                                    "-preset",
+                                    "ultrafast",
+                                    "-g",
+                                    "5",
+                                    "-pix_fmt",
+                                    "yuv420p",
+                                    "-c:a",
+                                    "aac",
+                                    "-shortest",
+                                    source.string()})
+                  .exit_code,
+              0);
+    const std::vector<double> source_lumas = lumas(source);
+    ASSERT_EQ(source_lumas.size(), 60u);
+
+    // Video: scrub, the start by its thumb, the end typed, a crop drawn and moved,
+    // speed and volume moved.
+    dialog_files_ = {source.string()};
+    click("btn_addfile01");
+    ConvertTask* video = tasks(ConvertMode::Video).at(0);
+    ASSERT_TRUE(waitFor([&] { return video->ready.load(); }));
+    player::ClipSettings chosen;
+    useClipDialog(rowOf(video), [&](player::gui::CVideoPlayerDlg& dlg) {
+        clickAt(dlg.find("sliderPlay"), 0.5);
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return std::fabs(dlg.shared().position.load() - 6) < 1.1; }, 10000));
+        auto* range = dlg.find<ui::CRangeSliderUI>("sliderRect");
+        const QPoint thumb = range->thumbRect(ui::CRangeSliderUI::kFirst).center();
+        drag(range, thumb, thumb + QPoint(range->width() / 4, 0));
+        paste(dlg, "edtEndTime", "00:00:09");
+        QTest::mouseClick(dlg.find("optKeepRatio"), Qt::LeftButton);
+        QWidget* picture = dlg.mediaWindow()->surface();
+        const int w = picture->width(), h = picture->height();
+        // The whole picture's crop pulled in by its lower right corner, then moved.
+        drag(picture, QPoint(w - 3, h - 3), QPoint(w * 3 / 5, h * 7 / 10));
+        drag(picture, QPoint(w / 4, h / 4), QPoint(w / 4 + 40, h / 4 + 20));
+        clickAt(dlg.find("sliderSpeed2"), 0.9);
+        clickAt(dlg.find("sliderVolume2"), 0.76);
+        chosen = dlg.settings();
+        chosen.crop_width = static_cast<int>(dlg.drawPanel().rect().w);
+        chosen.crop_height = static_cast<int>(dlg.drawPanel().rect().h);
+    });
+    EXPECT_GE(chosen.clip_start, 2);
+    EXPECT_EQ(chosen.clip_end, 9);
+    EXPECT_EQ(video->clip_start, chosen.clip_start);
+    EXPECT_EQ(video->crop_width, chosen.crop_width + chosen.crop_width % 2);
+    EXPECT_LT(video->crop_width, 1920);
+    EXPECT_GT(video->crop_x, 0);
+    EXPECT_NEAR(video->speed, 1.4f, 0.01);
+    EXPECT_NEAR(video->volume, 1.5f, 0.01);
+
+    // Audio: the same file clipped by typing, faster and louder.
+    selectMode("optConverAudio2");
+    click("btn_addfile01");
+    ConvertTask* audio = tasks(ConvertMode::Audio2).at(0);
+    ASSERT_TRUE(waitFor([&] { return audio->ready.load(); }));
+    useClipDialog(rowOf(audio), [&](player::gui::CVideoPlayerDlg& dlg) {
+        paste(dlg, "edtStartTime", "00:00:01");
+        paste(dlg, "edtEndTime", "00:00:10");
+        clickAt(dlg.find("sliderSpeed2"), 0.9);
+        clickAt(dlg.find("sliderVolume2"), 0.76);
+    });
+    EXPECT_EQ(audio->clip_end - audio->clip_start, 9);
+
+    for (const char* option : {"optConverVideo", "optConverAudio2"}) {
+        selectMode(option);
+        click("btn_transform");
+        ASSERT_TRUE(waitFor([&] { return allSettled(frame_->mode()); }));
+    }
+    ASSERT_EQ(video->state.load(), TaskState::Done);
+    ASSERT_EQ(audio->state.load(), TaskState::Done);
+
+    // The picture: from the chosen second (within one picture), the clip's length (a
+    // video target keeps the speed), the crop's size.
+    const fs::path out = video->output_path;
+    EXPECT_EQ(std::atoi(probe(out, "stream=width", "v").c_str()), video->crop_width);
+    EXPECT_EQ(std::atoi(probe(out, "stream=height", "v").c_str()), video->crop_height);
+    EXPECT_NEAR(std::atof(probe(out, "format=duration").c_str()), video->clip_end - video->clip_start, 0.25);
+    const std::vector<double> out_lumas = lumas(out);
+    ASSERT_FALSE(out_lumas.empty());
+    const int first = video->clip_start * 5;
+    EXPECT_GE(out_lumas[0], source_lumas[first - 1] - 0.5) << "starts more than a picture early";
+    EXPECT_LE(out_lumas[0], source_lumas[first + 1] + 0.5) << "starts more than a picture late";
+
+    // The sound: the clip's length divided by the speed, louder by the volume.
+    const fs::path sound = audio->output_path;
+    EXPECT_NEAR(std::atof(probe(sound, "format=duration").c_str()), 9 / 1.4, 0.15);
+    EXPECT_NEAR(meanVolumeDb(sound) - meanVolumeDb(source), 20 * std::log10(1.5), 0.5);
 }
 
 TEST_F(MainFrameTest, ClipButtonsNeverOnRotatedVideosNorInModeCompress) {
