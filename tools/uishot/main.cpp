@@ -64,9 +64,8 @@ int usage() {
         "usage: uishot --dialog message|about|setting|main|merge|update|toolbox [--language CODE] [--dpi N]\n"
         "              [--kind K] [--support] [--page N] [--rows] [--mode OPTION] [--files A,B...]\n"
         "              [--skin ARCHIVE] --out FILE.png\n"
-        "       uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--close-playing] [--dpi "
-        "N]\n"
-        "              --out FILE.png\n"
+        "       uishot --dialog player --file MEDIA [--clip S,E] [--crop X,Y,W,H] [--close-playing]\n"
+        "              [--dpi N] --out FILE.png\n"
         "       uishot --layout NAME.xml [--language CODE] [--dpi N] [--skin ARCHIVE] --out FILE.png\n");
     return 2;
 }
