@@ -16,14 +16,13 @@ Targets: first picture <= 300 ms and no slower than ffplay's; closing <= 200 ms.
 import argparse
 import ctypes
 import os
-import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
 
-from player_bench import start_xvfb
+from player_bench import start_xvfb, stop_and_remove
 
 MAP_NOTIFY = 19
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
@@ -172,10 +171,7 @@ def main():
         print(f"  closing: {1000 * med_close:.0f} ms (max {1000 * max(closes):.0f}); target <= 200 ms:"
               f" {'met' if max(closes) <= 0.2 else 'MISSED'}")
     finally:
-        if xvfb:
-            xvfb.terminate()
-            xvfb.wait()
-        shutil.rmtree(tmp, ignore_errors=True)
+        stop_and_remove(xvfb, tmp)
 
 
 if __name__ == "__main__":

@@ -39,6 +39,13 @@ def start_xvfb():
     raise RuntimeError("no free X display for Xvfb")
 
 
+def stop_and_remove(xvfb, folder):
+    if xvfb:
+        xvfb.terminate()
+        xvfb.wait()
+    shutil.rmtree(folder, ignore_errors=True)
+
+
 def children_cpu():
     r = resource.getrusage(resource.RUSAGE_CHILDREN)
     return r.ru_utime + r.ru_stime
@@ -129,10 +136,7 @@ def main():
             print(f"  mean |A-V| quorin-play {q_av:.2f} ms  ffplay {f_av:.2f} ms")
             sys.stdout.flush()
     finally:
-        if xvfb:
-            xvfb.terminate()
-            xvfb.wait()
-        shutil.rmtree(tmp, ignore_errors=True)
+        stop_and_remove(xvfb, tmp)
 
 
 if __name__ == "__main__":

@@ -552,33 +552,16 @@ TEST_F(MainFrameTest, ANewUserClipsAndCropsA1080pFileInTheRealDialogAndConvertsI
     // 12 s of 1080p at 5 pictures a second whose brightness grows with time, so a
     // picture tells when it is from.
     const fs::path source = dir_ / "ramp.mp4";
-    ASSERT_EQ(testsupport::runTool({"ffmpeg",
-                                    "-nostdin",
-                                    "-v",
-                                    "error",
-                                    "-y",
-                                    "-f",
-                                    "lavfi",
-                                    "-i",
-                                    "color=c=black:s=1920x1080:r=5:d=12,eq=brightness=0.06*t:eval=frame",
-                                    "-f",
-                                    "lavfi",
-                                    "-i",
-                                    "sine=frequency=440:sample_rate=44100:d=12",
-                                    "-c:v",
-                                    "libx264",
-                                    "-preset",
-                                    "ultrafast",
-                                    "-g",
-                                    "5",
-                                    "-pix_fmt",
-                                    "yuv420p",
-                                    "-c:a",
-                                    "aac",
-                                    "-shortest",
-                                    source.string()})
-                  .exit_code,
-              0);
+    std::vector<std::string> make;
+    std::istringstream words(
+        "ffmpeg -nostdin -v error -y -f lavfi -i "
+        "color=c=black:s=1920x1080:r=5:d=12,eq=brightness=0.06*t:eval=frame"
+        " -f lavfi -i sine=frequency=440:sample_rate=44100:d=12 -c:v libx264 -preset ultrafast -g 5"
+        " -pix_fmt yuv420p -c:a aac -shortest");
+    for (std::string word; words >> word;)
+        make.push_back(word);
+    make.push_back(source.string());
+    ASSERT_EQ(testsupport::runTool(make).exit_code, 0);
     const std::vector<double> source_lumas = lumas(source);
     ASSERT_EQ(source_lumas.size(), 60u);
 
