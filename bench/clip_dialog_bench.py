@@ -2,7 +2,7 @@
 """Times the clip dialog on a 1080p H.264 file under a private Xvfb and ffplay's first
 picture on the same file in the same run.
 
-usage: bench/clip_dialog_bench.py [--build DIR] [--rounds 5] [--renderer software] [FILE]
+usage: bench/clip_dialog_bench.py [--build DIR] [--rounds 5] [--renderer opengl|software] [FILE]
 Without a file it generates a 10 s 1080p30 H.264 + AAC clip in a temporary folder.
 
 Ours: uishot opens the dialog (--close-playing: it plays a second after the still, then
@@ -22,7 +22,7 @@ import sys
 import tempfile
 import time
 
-from player_bench import start_xvfb, stop_and_remove
+from player_bench import make_clip, start_xvfb, stop_and_remove
 
 MAP_NOTIFY = 19
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
@@ -130,7 +130,8 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default=os.path.join(here, "..", "build"))
     ap.add_argument("--rounds", type=int, default=5)
-    ap.add_argument("--renderer", default="software", help="SDL_RENDER_DRIVER for both players")
+    ap.add_argument("--renderer", default="opengl",
+                    help="SDL_RENDER_DRIVER for both players (under Xvfb both pick opengl by themselves)")
     ap.add_argument("file", nargs="?")
     args = ap.parse_args()
     uishot = os.path.join(args.build, "tools", "uishot", "uishot")
@@ -140,14 +141,7 @@ def main():
     tmp = tempfile.mkdtemp(prefix="quorin-clip-bench-")
     xvfb = None
     try:
-        path = args.file
-        if not path:
-            path = os.path.join(tmp, "1080p30_h264_aac.mp4")
-            subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y",
-                            "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=30:duration=10",
-                            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=10",
-                            "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
-                            "-c:a", "aac", "-ac", "2", "-shortest", path], check=True)
+        path = args.file or make_clip(tmp, "1920x1080", 10)
         xvfb, display = start_xvfb()
         env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", SDL_VIDEODRIVER="x11",
                    SDL_AUDIODRIVER="dummy", SDL_RENDER_DRIVER=args.renderer, HOME=tmp, TMPDIR=tmp)

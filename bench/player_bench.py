@@ -39,6 +39,17 @@ def start_xvfb():
     raise RuntimeError("no free X display for Xvfb")
 
 
+def make_clip(folder, size, seconds):
+    """A 30 fps H.264 + AAC clip of the test pattern and a 440 Hz tone, in `folder`."""
+    clip = os.path.join(folder, f"{size}p30_h264_aac.mp4")
+    subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y",
+                    "-f", "lavfi", "-i", f"testsrc2=size={size}:rate=30:duration={seconds}",
+                    "-f", "lavfi", "-i", f"sine=frequency=440:sample_rate=48000:duration={seconds}",
+                    "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
+                    "-c:a", "aac", "-ac", "2", "-shortest", clip], check=True)
+    return clip
+
+
 def stop_and_remove(xvfb, folder):
     if xvfb:
         xvfb.terminate()
@@ -102,14 +113,7 @@ def main():
     try:
         files = args.files
         if not files:
-            clip = os.path.join(tmp, f"{args.size}p30_h264_aac.mp4")
-            length = args.seconds + 4
-            subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y",
-                            "-f", "lavfi", "-i", f"testsrc2=size={args.size}:rate=30:duration={length}",
-                            "-f", "lavfi", "-i", f"sine=frequency=440:sample_rate=48000:duration={length}",
-                            "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
-                            "-c:a", "aac", "-ac", "2", "-shortest", clip], check=True)
-            files = [clip]
+            files = [make_clip(tmp, args.size, args.seconds + 4)]
         xvfb, display = start_xvfb()
         env = dict(os.environ, DISPLAY=display, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy",
                    TMPDIR=tmp, HOME=tmp)
