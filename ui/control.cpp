@@ -376,6 +376,11 @@ HtmlLayout layOutHtml(const QFont& font, const QString& html, int width) {
 
 }  // namespace
 
+bool hasRightToLeftLetter(const QString& text) {
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.direction() == QChar::DirR || c.direction() == QChar::DirAL; });
+}
+
 bool Control::textFits() const {
     if (text_.isEmpty())
         return true;
@@ -443,9 +448,7 @@ void Control::paintText(QPainter& painter, const QString& text, const QRect& rec
         shown = painter.fontMetrics().elidedText(text, Qt::ElideRight, rect.width());
     // A text without a right-to-left letter (a file name, "24.6 MB", "1920x1080") keeps
     // its own order in a mirrored window: LEFT-TO-RIGHT ISOLATE ... POP DIRECTIONAL ISOLATE.
-    if (layoutDirection() == Qt::RightToLeft && std::none_of(shown.cbegin(), shown.cend(), [](QChar c) {
-            return c.direction() == QChar::DirR || c.direction() == QChar::DirAL;
-        }))
+    if (layoutDirection() == Qt::RightToLeft && !hasRightToLeftLetter(shown))
         shown = QChar(0x2066) + shown + QChar(0x2069);
     painter.drawText(rect, flags, shown);
 }

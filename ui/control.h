@@ -23,6 +23,10 @@
 namespace ui {
 
 class Control;
+
+// Whether `text` holds a right-to-left letter; a text without one (a file name, a path,
+// "24.6 MB") keeps its own left-to-right order in a mirrored window.
+bool hasRightToLeftLetter(const QString& text);
 class Window;
 
 // One notification, delivered to the window that holds the sender.

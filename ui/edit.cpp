@@ -24,6 +24,27 @@ Edit::Edit() : line_(new QLineEdit(this)) {
     setFocusProxy(line_);
     connect(line_, &QLineEdit::textEdited, this, [this] { notify("textchanged"); });
     connect(line_, &QLineEdit::returnPressed, this, [this] { notify("return"); });
+    connect(line_, &QLineEdit::textChanged, this, &Edit::followTextDirection);
+}
+
+// In a mirrored window a text without a right-to-left letter (a path, a file name such
+// as "clip (2).mp4") reads left to right, kept at the right edge; QLineEdit would
+// otherwise take the window's direction for it and move "/" and brackets to the ends.
+void Edit::followTextDirection() {
+    const QString shown = line_->text().isEmpty() ? line_->placeholderText() : line_->text();
+    if (layoutDirection() == Qt::RightToLeft && !hasRightToLeftLetter(shown)) {
+        line_->setLayoutDirection(Qt::LeftToRight);
+        line_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    } else {
+        line_->unsetLayoutDirection();
+        line_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+}
+
+void Edit::changeEvent(QEvent* event) {
+    Control::changeEvent(event);
+    if (event->type() == QEvent::LayoutDirectionChange)
+        followTextDirection();
 }
 
 std::string Edit::text() const {
@@ -49,6 +70,7 @@ bool Edit::setAttribute(std::string_view name, std::string_view value) {
         line_->setEchoMode(parseBool(value) ? QLineEdit::Password : QLineEdit::Normal);
     } else if (name == "prompttext") {
         line_->setPlaceholderText(QString::fromStdString(std::string(value)));
+        followTextDirection();
     } else {
         return Control::setAttribute(name, value);
     }

@@ -148,6 +148,8 @@ void checkMainWindow(Room& room, const app::MainWindowContext& context,
     mainframe::CMainFrame frame(context);
     ASSERT_TRUE(frame.createFromSkin());
     EXPECT_EQ(frame.layoutDirection(), context.right_to_left ? Qt::RightToLeft : Qt::LeftToRight);
+    // A path reads left to right in every window.
+    EXPECT_EQ(frame.find<ui::Edit>("edit_output_path")->lineEdit()->layoutDirection(), Qt::LeftToRight);
     frame.find("LayoutToolbox")->setShown(true);
     {
         mainframe::gui::RowFactory factory(&frame);
