@@ -1,6 +1,7 @@
 #include "mainframe/convert_worker.h"
 
 #include "mainframe/media_probe.h"
+#include "platform/process.h"
 #include "platform/window_messages.h"
 
 #include <algorithm>
@@ -142,6 +143,8 @@ std::vector<ConvertTask*> ConvertWorker::removed() const {
 }
 
 void ConvertWorker::threadMain() {
+    // The jobs' threads and their ffmpeg inherit this: the window stays responsive.
+    platform::lowerThreadPriority();
     while (!stop_.load(std::memory_order_acquire)) {
         std::vector<BatchEntry> batch;
         {

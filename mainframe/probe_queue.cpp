@@ -1,6 +1,7 @@
 #include "mainframe/probe_queue.h"
 
 #include "mainframe/media_probe.h"
+#include "platform/process.h"
 #include "platform/window_messages.h"
 
 namespace mainframe {
@@ -35,6 +36,7 @@ void ProbeQueue::SkipProbeBatch() {
 }
 
 void ProbeQueue::threadMain() {
+    platform::lowerThreadPriority();  // the covers' ffmpeg too: behind the window
     const auto announce = [this](convert::ConvertTask* task) {
         if (!stop_.load() && !skip_.load() && !task->isStopped() && window_)
             platform::sendToMainWindow(*window_, platform::MainWindowId::WM_TASK_INFO_READY, task);

@@ -90,6 +90,10 @@ private:
 // it started.
 bool startDetached(const CommandLine& command);
 
+// Lowers the calling thread's CPU priority by `steps` of niceness; the threads and
+// children it starts afterwards inherit it (background work yields to the window).
+void lowerThreadPriority(int steps = 10);
+
 // Splits a configured command ("systemctl poweroff") at blanks into a CommandLine.
 CommandLine commandFromText(std::string_view text);
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -288,6 +289,15 @@ std::optional<int> Process::waitFor(int timeout_ms) {
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+void lowerThreadPriority(int steps) {
+    // Linux keeps the niceness per thread; PRIO_PROCESS with a thread id sets that one.
+    const auto tid = static_cast<id_t>(::gettid());
+    errno = 0;
+    const int current = ::getpriority(PRIO_PROCESS, tid);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, tid, current + steps);
 }
 
 bool startDetached(const CommandLine& command) {

@@ -96,6 +96,18 @@ TEST(Process, TerminateEndsTheWholeGroupAndWaitGivesOne) {
     EXPECT_FALSE(running(child));
 }
 
+TEST(Process, ALoweredThreadsChildrenRunBehindTheOtherThreads) {
+    const int before = std::stoi(testsupport::runTool({"nice"}).output);
+    int child = 0;
+    std::thread background([&] {
+        platform::lowerThreadPriority(5);
+        child = std::stoi(testsupport::runTool({"nice"}).output);
+    });
+    background.join();
+    EXPECT_EQ(child, std::min(before + 5, 19));
+    EXPECT_EQ(std::stoi(testsupport::runTool({"nice"}).output), before) << "the other threads keep theirs";
+}
+
 TEST(Process, CommandFromTextSplitsAtBlanks) {
     auto cmd = platform::commandFromText("  systemctl   poweroff  ");
     ASSERT_EQ(cmd.argv().size(), 2u);
