@@ -200,7 +200,7 @@ TEST(TextRoom, EveryWindowInEveryLanguageAtBothScales) {
                 ui::skin().openArchive(platform::programDir() / std::string(app::skinArchiveName(info.id))));
             room.where = std::string(info.code) + "@" + std::to_string(dpi);
             checkDialogs(room, settings, branding);
-            checkMainWindow(room, context, scratch.path() / info.code);
+            checkMainWindow(room, context, scratch.path());
             ui::skin().close();
         }
     }

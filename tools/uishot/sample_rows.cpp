@@ -20,8 +20,12 @@ using convert::ConvertMode;
 using convert::TaskState;
 namespace fs = std::filesystem;
 
-// A cover: a sky-to-field gradient with a sun, 16:9.
+// A cover: a sky-to-field gradient with a sun, 16:9 (kept when `scratch` has it from
+// an earlier call).
 std::string writeCover(const fs::path& scratch, const std::string& name, QColor top, QColor bottom) {
+    const fs::path path = scratch / (name + ".png");
+    if (fs::exists(path))
+        return path.string();
     QImage image(320, 180, QImage::Format_RGB32);
     QPainter p(&image);
     QLinearGradient g(0, 0, 0, 180);
@@ -35,7 +39,6 @@ std::string writeCover(const fs::path& scratch, const std::string& name, QColor 
     p.setBrush(QColor(30, 60, 40, 200));
     p.drawRect(0, 130, 320, 50);
     p.end();
-    const fs::path path = scratch / (name + ".png");
     image.save(QString::fromStdString(path.string()));
     return path.string();
 }
@@ -120,7 +123,10 @@ SampleRows makeSampleRows(const fs::path& scratch) {
         t->cover_path = writeCover(scratch, "cover_drone", QColor(150, 200, 240), QColor(90, 110, 80));
         mainframe::showSourceFacts(*r);
         t->output_path = (scratch / "Drone flight small.mp4").string();
-        std::ofstream(t->output_path) << std::string(3 * 1024 * 1024 + 400 * 1024, 'x');
+        const std::uintmax_t size = 3 * 1024 * 1024 + 400 * 1024;
+        std::error_code ec;
+        if (fs::file_size(t->output_path, ec) != size)
+            std::ofstream(t->output_path) << std::string(size, 'x');
         idle(r);
     }
     {

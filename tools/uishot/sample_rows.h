@@ -27,7 +27,8 @@ struct SampleRows {
 };
 
 // New, probed with a cover, queued, running at 40 %, done, failed, two merge rows, a
-// compress row and an audio-only row. Covers and results are written into `scratch`.
+// compress row and an audio-only row. Covers and results are written into `scratch`
+// (once: a later call finds them there).
 SampleRows makeSampleRows(const std::filesystem::path& scratch);
 
 // Puts the rows into the main window's video list (rows made by `factory`), the
