@@ -42,7 +42,21 @@ struct Room {
             layout->activate();
         QApplication::processEvents();
         for (ui::Control* c : window.findChildren<ui::Control*>()) {
-            if (!c->isVisibleTo(&window) || c->textFits())
+            if (!c->isVisibleTo(&window))
+                continue;
+            // An over-full line pushes a control past its container's edge or over its
+            // neighbour.
+            auto* parent = qobject_cast<ui::Control*>(c->parentWidget());
+            if (parent && !parent->rect().contains(c->geometry()))
+                problems.push_back(where + " " + what + " " + c->name() + " outside " + parent->name());
+            if (qobject_cast<ui::HorizontalLayout*>(parent) || qobject_cast<ui::VerticalLayout*>(parent)) {
+                for (auto* other : parent->findChildren<ui::Control*>(Qt::FindDirectChildrenOnly)) {
+                    if (other < c && other->isVisibleTo(&window) && !other->isFloat() && !c->isFloat() &&
+                        other->geometry().intersects(c->geometry()))
+                        problems.push_back(where + " " + what + " " + c->name() + " over " + other->name());
+                }
+            }
+            if (c->textFits())
                 continue;
             // The output folder and a row's output name are the user's, of any length.
             if (c->name() == "edit_output_path" || c->name() == "edit_new_video_name")
@@ -162,11 +176,12 @@ void checkMainWindow(Room& room, const app::MainWindowContext& context,
     room.checkMenu(frame, "btnMenu", open_menu);
     for (const char* mode : {"optConverVideo", "optConverAudio2", "optConverAudio", "optConverGif",
                              "optConverMerge", "optConverCompress"}) {
+        frame.show();  // as the user switches: a hidden window lays out only when shown again
         frame.find(mode)->setChecked(true);
-        room.check(frame, std::string("main ") + mode);
-        frame.show();
         room.checkMenu(frame, "btn_menu_format", open_menu);
+        room.check(frame, std::string("main ") + mode);
     }
+    frame.show();
     room.checkMenu(frame, "btn_menu_compress", open_menu);
     frame.hide();
 }
