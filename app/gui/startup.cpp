@@ -1,5 +1,6 @@
 #include "app/gui/startup.h"
 
+#include "app/gui/compositing.h"
 #include "app/gui/interface_language.h"
 
 #include <unistd.h>
@@ -153,7 +154,7 @@ void runApplication(const std::string& command_line, const std::vector<std::stri
         systemMessage(getText("SkinLost"), "Error");
         return;
     }
-    ui::skin().setShadowEnabled(settings.enableShadow());
+    ui::skin().setShadowEnabled(settings.enableShadow() && desktopComposites());
 
     switch (findStartSwitch(command_line)) {
         case StartSwitch::Uninstall: {
