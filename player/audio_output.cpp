@@ -33,6 +33,10 @@ int Player::audioOpen(VideoState* is, const AVChannelLayout* wanted_layout, int 
         return -1;
     }
 
+    // SDL's video set-up reads and writes hints that its audio threads read unguarded:
+    // the device opens once the display is made (the player thread makes it beside
+    // the reader and reports it even when it fails).
+    waitForDisplay();
     AudioOpenPlan plan(wanted_nb_channels, wanted_sample_rate);
     SDL_AudioSpec wanted{};
     SDL_AudioSpec obtained{};

@@ -48,6 +48,16 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     if (!opt_.audio_disable) {
         flags |= SDL_INIT_AUDIO;
     }
+    if (!opt_.display_disable) {
+        flags |= SDL_INIT_VIDEO;
+        // SDL's hints and subsystems are not guarded: they are all set before the
+        // reader thread starts; only the window and renderer are made beside it.
+        // A software renderer draws into the window's own frame buffer; without the
+        // first hint SDL opens a hidden OpenGL window to decide, which costs more
+        // than a picture.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    }
     if (SDL_Init(flags)) {
         std::printf("Could not initialize SDL:%s.\n", SDL_GetError());
         return -1;
@@ -68,17 +78,8 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
         shared_.running.store(false);
         return -1;
     }
-    if (!opt_.display_disable) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO)) {
-            std::printf("Could not initialize SDL:%s.\n", SDL_GetError());
-            streamClose(is);
-            SDL_Quit();
-            shared_.running.store(false);
-            return -1;
-        }
-        if (!openDisplay(host_window)) {
-            std::printf("Failed to create window or renderer: %s.\n", SDL_GetError());
-        }
+    if (!opt_.display_disable && !openDisplay(host_window)) {
+        std::printf("Failed to create window or renderer: %s.\n", SDL_GetError());
     }
     startAudio(true);
     is_ = is;
@@ -98,9 +99,6 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
 }
 
 bool Player::openDisplay(std::uintptr_t host_window) {
-    // A software renderer draws into the window's own frame buffer; without this SDL
-    // first opens a hidden OpenGL window to decide, which costs more than a picture.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (host_window) {
         window_ = SDL_CreateWindowFrom(reinterpret_cast<void*>(host_window));
         own_window_ = false;
@@ -109,7 +107,6 @@ bool Player::openDisplay(std::uintptr_t host_window) {
                                    opt_.default_height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
         own_window_ = true;
     }
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     if (!window_) {
         return false;
     }
@@ -128,10 +125,17 @@ bool Player::openDisplay(std::uintptr_t host_window) {
 void Player::startAudio(bool display_made) {
     std::lock_guard lock(audio_start_mutex_);
     (display_made ? display_made_ : audio_waiting_) = true;
+    if (display_made)
+        display_made_changed_.notify_all();
     if (display_made_ && audio_waiting_) {
         audio_waiting_ = false;
         audio_->pause(false);
     }
+}
+
+void Player::waitForDisplay() {
+    std::unique_lock lock(audio_start_mutex_);
+    display_made_changed_.wait(lock, [this] { return display_made_; });
 }
 
 void Player::closeDisplay() {

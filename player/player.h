@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -55,6 +56,8 @@ private:
     // player thread), whichever comes last: sound before the first picture can be drawn
     // would start the picture behind.
     void startAudio(bool display_made);
+    // Blocks until the player thread has made (or failed to make) its display.
+    void waitForDisplay();
     void togglePause(VideoState* is);
     void publishPosition(VideoState* is);
     SyncMaster masterSyncType(const VideoState* is) const;
@@ -168,6 +171,7 @@ private:
     std::mutex audio_start_mutex_;
     bool display_made_ = false;   // guarded by audio_start_mutex_
     bool audio_waiting_ = false;  // guarded by audio_start_mutex_
+    std::condition_variable display_made_changed_;
 };
 
 // Runs a player core with default options (the clip dialog's entry point).
