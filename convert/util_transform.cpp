@@ -104,7 +104,9 @@ bool CUtilTransform::chooseOutputPath(ConvertTask& task, const fs::path& work_di
         return base + task.output_name + "." + task.target_ext;
     };
     // A rename adds to the name; a name that no file system takes would fail in ffmpeg.
-    task.output_name = fitName(task.output_name, "", task.target_ext);
+    // The window reads the name while the job runs: it is written only when it changes.
+    if (std::string fitted = fitName(task.output_name, "", task.target_ext); fitted != task.output_name)
+        task.output_name = std::move(fitted);
     task.output_path = pathFor();
     if (merge) {
         // Merge parts live in our own work folder: an old part is simply replaced.

@@ -160,12 +160,17 @@ SavedQueue snapshotQueue(const TaskLists& lists) {
             t.output_name = task.output_name;
             t.target = row->target;
             t.compress_level = task.compress_level;
-            t.clip_start = task.clip_start;
-            t.clip_end = task.clip_end;
-            t.crop_x = task.crop_x;
-            t.crop_y = task.crop_y;
-            t.crop_width = task.crop_width;
-            t.crop_height = task.crop_height;
+            const RowModel::ClipCrop clip =
+                task.ready.load(std::memory_order_acquire)
+                    ? RowModel::ClipCrop{task.clip_start, task.clip_end,   task.crop_x,
+                                         task.crop_y,     task.crop_width, task.crop_height}
+                    : row->added_clip;
+            t.clip_start = clip.clip_start;
+            t.clip_end = clip.clip_end;
+            t.crop_x = clip.crop_x;
+            t.crop_y = clip.crop_y;
+            t.crop_width = clip.crop_width;
+            t.crop_height = clip.crop_height;
             t.keep_ratio = task.keep_ratio;
             t.speed = task.speed;
             t.volume = task.volume;

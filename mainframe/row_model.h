@@ -60,6 +60,15 @@ public:
     // so that a crash leaves no partial output behind.
     std::string job_output;
 
+    // The clip and crop the task was added with (a restored list's); the state file
+    // takes them from here until the probe is over, since the probe thread may still
+    // fit the task's own to the file.
+    struct ClipCrop {
+        std::int32_t clip_start = 0, clip_end = 0;
+        std::int32_t crop_x = 0, crop_y = 0, crop_width = 0, crop_height = 0;
+    };
+    ClipCrop added_clip;
+
 private:
     convert::ConvertTask* task_;
     std::map<std::string, RowPart, std::less<>> parts_;

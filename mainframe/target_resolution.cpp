@@ -65,7 +65,9 @@ void applySelection(convert::ConvertTask& task, const convert::TargetChoice& cho
     const ConvertMode mode = task.convertMode();
     const ResolvedTarget target =
         resolveTarget(choice, task.source_ext, probed ? task.width : 0, probed ? task.height : 0);
-    if (!target.ext.empty())
+    // A queued task's job may be naming its output from the extension already: it is
+    // written only when it changes, which it does not once the task is queued.
+    if (!target.ext.empty() && task.target_ext != target.ext)
         task.target_ext = target.ext;
     task.preset_index = choice.preset;
     if (mode == ConvertMode::Compress)

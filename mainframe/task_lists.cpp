@@ -89,6 +89,8 @@ std::vector<ConvertTask*> TaskLists::AddPaths(const std::vector<std::string>& pa
         task->preset_index = selection_.preset(mode_);
         const std::optional<convert::TargetChoice> target = prepare ? prepare(i, *task) : std::nullopt;
         auto row = std::make_unique<RowModel>(task.get());
+        row->added_clip = {task->clip_start, task->clip_end,   task->crop_x,
+                           task->crop_y,     task->crop_width, task->crop_height};
         selection_.fillNewRow(*row, mode_);
         if (target) {
             row->target = *target;

@@ -242,6 +242,11 @@ std::shared_ptr<platform::MessageTarget> Window::messageTarget() const {
 }
 
 bool Window::event(QEvent* event) {
+    // Other threads post their messages under the port's lock; taking it before the
+    // message is read makes that hand-off, and what the sender wrote before it, visible
+    // to ThreadSanitizer, which cannot see the lock of Qt's queue. Uncontended, it
+    // costs next to nothing.
+    { std::lock_guard lock(port_->mutex); }
     if (event->type() == messageEventType()) {
         auto* m = static_cast<MessageEvent*>(event);
         platform::LParam r = onCustomMessage(m->id, m->wparam, m->lparam);

@@ -62,6 +62,7 @@ TEST_F(QueueStoreTest, ListsComeBackWithChoicesAndStatesAndDeadJobsLeaveNothing)
     done.speed = 1.5f;
     done.output_path = source("renamed.mp4");
     done.state = TaskState::Done;
+    done.ready.store(true);  // a converted task was probed
     before.lists.rows(ConvertMode::Video)[0]->target = {1, 2};
 
     ConvertTask& running = *before.lists.rows(ConvertMode::Video)[1]->task();
