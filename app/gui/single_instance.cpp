@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 namespace app {
 
@@ -14,11 +15,21 @@ constexpr qint64 kMaxCommandBytes = 16 << 20;
 }  // namespace
 
 std::string SingleInstance::socketPath() {
+    // A local socket's path holds at most 107 bytes: a longer one would leave every
+    // start without the running instance, so the next folder is taken instead.
+    constexpr std::size_t kMaxSocketPath = 107;
+    const std::string own = "QuorinVideoConverter-" + std::to_string(getuid()) + ".sock";
+    std::vector<std::string> paths;
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-        return (std::filesystem::path(runtime) / "QuorinVideoConverter.sock").string();
-    const char* tmp = std::getenv("TMPDIR");
-    std::filesystem::path dir = (tmp && *tmp) ? tmp : "/tmp";
-    return (dir / ("QuorinVideoConverter-" + std::to_string(getuid()) + ".sock")).string();
+        paths.push_back((std::filesystem::path(runtime) / "QuorinVideoConverter.sock").string());
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp)
+        paths.push_back((std::filesystem::path(tmp) / own).string());
+    paths.push_back("/tmp/" + own);
+    for (const std::string& path : paths) {
+        if (path.size() <= kMaxSocketPath)
+            return path;
+    }
+    return paths.back();
 }
 
 bool SingleInstance::notifyRunning(const std::string& command, int timeout_ms) {

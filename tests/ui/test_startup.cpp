@@ -132,6 +132,15 @@ TEST(Restart, AfterALanguageChangeTheProgramStartsItselfWithRestart) {
     EXPECT_EQ(started[0][1], "/Restart");
 }
 
+TEST(SingleInstanceSocket, AFolderTooLongForASocketPathIsPassedOver) {
+    TempDir dir;
+    ScopedEnv runtime("XDG_RUNTIME_DIR", (dir / std::string(120, 'r')).string());
+    ScopedEnv tmp("TMPDIR", dir.path().string());
+    const std::string path = app::SingleInstance::socketPath();
+    EXPECT_EQ(std::filesystem::path(path).parent_path(), dir.path());
+    EXPECT_LE(path.size(), 107u);
+}
+
 TEST(SingleInstanceSocket, AStaleSocketFileIsTakenOver) {
     TempDir dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
