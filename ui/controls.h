@@ -3,6 +3,7 @@
 // source file together with its registration under its layout tag.
 
 #include <QPointer>
+#include <functional>
 
 #include "ui/container.h"
 
@@ -192,6 +193,10 @@ private:
 // "List": rows under each other in a vertical scroll area. A click on a row
 // selects it ("itemselect", wparam the new index, lparam the old) and sends
 // "itemclick" with the row as sender.
+// With a row realizer set, a list of many rows stays cheap: rows may be added as empty
+// frames of their height, and the realizer is called for each shown row within a page
+// of the visible part (again after every scroll, resize or change of rows; it must do
+// nothing for a row it has already filled).
 class List : public Control {
     Q_OBJECT
 public:
@@ -208,13 +213,19 @@ public:
     bool selectItem(int index);
     bool setAttribute(std::string_view name, std::string_view value) override;
     QScrollArea* scrollArea() const { return area_; }
+    void setRowRealizer(std::function<void(Control*)> realize);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void reinsert();
+    void scheduleRealize();
+    void realizeNearView();
+    std::function<void(Control*)> realize_;
+    bool realize_pending_ = false;
     QScrollArea* area_;
     QWidget* body_;
     QVBoxLayout* column_;

@@ -60,6 +60,44 @@ List::List() : area_(new QScrollArea(this)), body_(new QWidget), column_(new QVB
     // (black on a screen, or see-through in a translucent window).
     body_->setAutoFillBackground(false);
     body_->installEventFilter(this);
+    connect(area_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { scheduleRealize(); });
+}
+
+void List::setRowRealizer(std::function<void(Control*)> realize) {
+    realize_ = std::move(realize);
+    scheduleRealize();
+}
+
+// Queued: the rows' places are known once the layout has run, and a queued call comes
+// before the paint, which Qt posts at a lower priority.
+void List::scheduleRealize() {
+    if (!realize_ || realize_pending_)
+        return;
+    realize_pending_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { realizeNearView(); }, Qt::QueuedConnection);
+}
+
+void List::realizeNearView() {
+    realize_pending_ = false;
+    if (!realize_ || !isVisible())
+        return;  // a hidden list has no places yet; showing it asks again
+    // The scroll area grows the body a turn later; until then the column squeezes
+    // the rows into the old height.
+    if (const int need = column_->minimumSize().height(); body_->height() < need)
+        body_->resize(body_->width(), need);
+    column_->activate();
+    const int page = std::max(area_->viewport()->height(), 1);
+    const int top = -body_->y();
+    const QRect band(0, top - page, std::max(body_->width(), 1), 3 * page);
+    for (Control* row : rows_) {
+        if (row->isHidden())
+            continue;
+        if (row->y() > band.bottom())
+            break;
+        if (row->geometry().intersects(band))
+            realize_(row);
+    }
 }
 
 void List::addAt(Control* row, int index) {
@@ -70,6 +108,7 @@ void List::addAt(Control* row, int index) {
     column_->insertWidget(index, row);
     if (selected_ >= index)
         ++selected_;
+    scheduleRealize();
     if (!row->testAttribute(Qt::WA_WState_ExplicitShowHide) || !row->isHidden())
         row->show();
     row->installEventFilter(this);
@@ -110,6 +149,7 @@ void List::reinsert() {
         column_->removeWidget(row);
     for (int i = 0; i < rows_.count(); ++i)
         column_->insertWidget(i, rows_.at(i));
+    scheduleRealize();
 }
 
 bool List::selectItem(int index) {
@@ -143,6 +183,9 @@ bool List::setAttribute(std::string_view name, std::string_view value) {
 }
 
 bool List::eventFilter(QObject* watched, QEvent* event) {
+    // Rows that moved, were hidden or shown, or removed change what is near the view.
+    if (watched == body_ && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize))
+        scheduleRealize();
     // A press that no button of the row took lands on the row (or the list body):
     // that selects the row.
     if (event->type() == QEvent::MouseButtonPress) {
@@ -162,6 +205,12 @@ bool List::eventFilter(QObject* watched, QEvent* event) {
 void List::resizeEvent(QResizeEvent* event) {
     Control::resizeEvent(event);
     area_->setGeometry(rect());
+    scheduleRealize();
+}
+
+void List::showEvent(QShowEvent* event) {
+    Control::showEvent(event);
+    scheduleRealize();
 }
 
 }  // namespace ui

@@ -58,13 +58,27 @@ bool CConverCtrlUI::build(const ui::LayoutTemplate& content, ui::Window* window)
     return true;
 }
 
+void CConverCtrlUI::defer(std::shared_ptr<const ui::LayoutTemplate> content, ui::Window* window) {
+    deferred_ = std::move(content);
+    window_ = window;
+}
+
+void CConverCtrlUI::ensureBuilt() {
+    if (!deferred_)
+        return;
+    const auto content = std::move(deferred_);
+    deferred_.reset();
+    build(*content, window_);
+    refresh();
+}
+
 ui::Control* CConverCtrlUI::part(const std::string& name) const {
     auto it = parts_.find(name);
     return it == parts_.end() ? nullptr : it->second;
 }
 
 void CConverCtrlUI::refresh() {
-    if (!model_)
+    if (!model_ || deferred_)
         return;
     for (const auto& [name, want] : model_->parts()) {
         ui::Control* c = part(name);
@@ -111,12 +125,11 @@ ui::Control* RowFactory::makeRow(RowModel& model) {
         return nullptr;
     CConverCtrlUI* ctrl = nullptr;
     ui::Window* window = window_;
-    const ui::LayoutTemplate& content = *content_;
     auto create = [&](std::string_view tag) -> ui::Control* {
         if (QString::fromUtf8(tag.data(), static_cast<qsizetype>(tag.size()))
                 .compare(QLatin1String("ConverCtrl"), Qt::CaseInsensitive) == 0) {
             auto* made = new CConverCtrlUI;
-            made->build(content, window);
+            made->defer(content_, window);
             if (!ctrl)
                 ctrl = made;
             return made;
@@ -133,7 +146,6 @@ ui::Control* RowFactory::makeRow(RowModel& model) {
     ctrl->bind(&model);
     row->setUserTag(reinterpret_cast<std::uintptr_t>(model.task()));
     rows_[&model] = row;
-    ctrl->refresh();
     return row;
 }
 
@@ -155,6 +167,11 @@ bool RowFactory::refresh(const RowModel* model) const {
         return false;
     ctrl->refresh();
     return true;
+}
+
+void realizeRow(ui::Control* row) {
+    if (auto* ctrl = row ? row->findChild<CConverCtrlUI*>() : nullptr)
+        ctrl->ensureBuilt();
 }
 
 ui::Control* rowOfControl(const ui::Control* control) {

@@ -37,18 +37,27 @@ public:
     ui::Control* part(const std::string& name) const;
     // Copies the model onto the controls (only what changed since the last refresh).
     void refresh();
+    // Builds content kept by defer() and shows the model on it; nothing when built.
+    void ensureBuilt();
 
 private:
     friend class RowFactory;
     void bind(RowModel* model) { model_ = model; }
+    // The content is built when the row first comes near the view (see ensureBuilt).
+    void defer(std::shared_ptr<const ui::LayoutTemplate> content, ui::Window* window);
 
     RowModel* model_ = nullptr;
+    std::shared_ptr<const ui::LayoutTemplate> deferred_;
+    ui::Window* window_ = nullptr;
     std::unordered_map<std::string, ui::Control*> parts_;
     std::unordered_map<std::string, RowPart> shown_;  // what refresh last applied
 };
 
 // The window's row builder: the row markup is read and parsed once, then every row is
-// a copy. Rows belong to the list they are added to.
+// a copy. A row starts as an empty frame of its height; its content is built by
+// realizeRow(), which a list calls for the rows near its view (List::setRowRealizer),
+// so that a list of thousands of files costs little more than the rows on screen.
+// Rows belong to the list they are added to.
 class RowFactory {
 public:
     explicit RowFactory(ui::Window* window);
@@ -70,6 +79,9 @@ private:
     int parse_count_ = 0;
     mutable std::unordered_map<const RowModel*, QPointer<ui::Control>> rows_;
 };
+
+// Builds the content of a row made by a RowFactory; nothing when it is built already.
+void realizeRow(ui::Control* row);
 
 // The row around any control inside it (a row's button, the rename edit) or the row
 // itself, or null.

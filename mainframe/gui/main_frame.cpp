@@ -316,6 +316,10 @@ void CMainFrame::initWindow() {
             logo->setAttribute("bkimage", "file='" + context_.branding.title_logo + "' restype='fullpath'");
     }
     setControlVisible("btnRestore", false);
+    for (ConvertMode m : kModes) {
+        if (ui::List* l = list(m))
+            l->setRowRealizer(gui::realizeRow);
+    }
     showToolboxArea();
     showOutputFolder(lists_->initOutputFolder());
     setMode(ConvertMode::Video);

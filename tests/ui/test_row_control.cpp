@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <chrono>
 
@@ -70,6 +72,7 @@ protected:
     ui::Control* build(mainframe::RowModel& m) {
         ui::Control* row = factory_.makeRow(m);
         EXPECT_NE(row, nullptr);
+        mainframe::gui::realizeRow(row);
         host_.list()->add(row);
         return row;
     }
@@ -272,6 +275,34 @@ TEST_F(Rows, PlayAndFolderButtonsOpenOnlyWhatExists) {
     EXPECT_EQ(opened.back(), task.output_path);
     EXPECT_EQ(selected, std::vector<std::string>{task.output_path});
     mainframe::gui::desktopActions() = saved;
+}
+
+TEST_F(Rows, OnlyRowsNearTheViewAreBuiltAndScrollingBuildsTheRest) {
+    host_.list()->setRowRealizer(mainframe::gui::realizeRow);
+    host_.show();
+    std::vector<ui::Control*> rows;
+    for (int i = 0; i < 200; ++i) {
+        rows.push_back(factory_.makeRow(model(ConvertMode::Video, TaskState::New, true, ConvertMode::Video)));
+        host_.list()->add(rows.back());
+    }
+    // A change to a row not yet built shows once it is.
+    models_.back()->setText("video_old_name", "The last one");
+    EXPECT_TRUE(factory_.refresh(models_.back().get()));
+    QCoreApplication::processEvents();
+    auto built = [&] {
+        return std::count_if(rows.begin(), rows.end(),
+                             [](ui::Control* r) { return r->find("video_old_name"); });
+    };
+    // Six rows of 100 fit the view: those and a page either side.
+    EXPECT_GE(built(), 6);
+    EXPECT_LE(built(), 20);
+    EXPECT_EQ(text(rows.front(), "video_old_name"), "Clip one");
+    EXPECT_EQ(rows.back()->find("video_old_name"), nullptr);
+    QScrollBar* bar = host_.list()->scrollArea()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text(rows.back(), "video_old_name"), "The last one");
+    EXPECT_LE(built(), 40);
 }
 
 TEST_F(Rows, AThousandRowsComeFromOneParseAndEachCostsTheSame) {

@@ -97,6 +97,29 @@ TEST_F(StartUp, RestartStartsWhileTheOldInstanceRunsAndUninstallClosesIt) {
     EXPECT_EQ(waitExit(*first, 20s), 0) << log("first");  // asked to close, and it did
 }
 
+// FFmpeg and SDL come in with the first file, not before the window (on x86-64,
+// where the program has its stand-ins for them).
+TEST_F(StartUp, TheMediaLibrariesLoadWithTheFirstFileAndThenProbeIt) {
+    const auto clip = dir_ / "clip one.mp4";
+    ASSERT_TRUE(testsupport::makeClip(clip, 1));
+    ScopedEnv trace("QUORIN_GUI_TRACE", "1");
+    auto first = start("first");
+    ASSERT_TRUE(waitListening());
+    auto mapped = [&] { return testsupport::readFile("/proc/" + std::to_string(first->pid()) + "/maps"); };
+#if defined(__x86_64__)
+    EXPECT_EQ(mapped().find("libavcodec"), std::string::npos);
+    EXPECT_EQ(mapped().find("libSDL2"), std::string::npos);
+#endif
+    auto second = start("second", {clip.string()});
+    EXPECT_EQ(waitExit(*second, 20s), 0);
+    for (int i = 0; i < 200 && log("first").find("quorin-trace probed") == std::string::npos; ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_NE(log("first").find("quorin-trace probed"), std::string::npos) << log("first");
+    EXPECT_NE(mapped().find("libavformat"), std::string::npos);
+    EXPECT_FALSE(first->poll().has_value());
+    first->terminate();
+}
+
 TEST_F(StartUp, AMissingSkinArchiveEndsWithSkinLost) {
     TempDir empty_program_dir;
     ScopedEnv program("QUORIN_PROGRAM_DIR", empty_program_dir.path().string());

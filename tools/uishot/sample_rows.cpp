@@ -161,8 +161,10 @@ void showSampleRows(ui::Window& window, SampleRows& samples, mainframe::gui::Row
         mainframe::showRowTimeLeft(*model, run.taskSecondsLeft(model->task(), later));
     }
     for (auto& model : samples.rows) {
-        if (ui::Control* row = factory.makeRow(*model))
+        if (ui::Control* row = factory.makeRow(*model)) {
+            mainframe::gui::realizeRow(row);  // all of them are on the picture
             list->add(row);
+        }
     }
     if (ui::Control* status = window.find("label_queue_status")) {
         status->setText(run.statusText(later));
