@@ -16,9 +16,12 @@ void Player::decoderInit(StreamDecoder* d, AVCodecContext* avctx, PacketFifo* qu
 
 int Player::decoderStart(StreamDecoder* d, int (*fn)(void*), const char* name, void* arg) {
     d->queue->start();
-    d->thread = SDL_CreateThread(fn, name, arg);
+    // SDL_CreateThread reads SDL's hint list, which SDL does not lock; the display is
+    // being opened on the player thread meanwhile and adds hints to that list. With an
+    // explicit (default) stack size no hint is read.
+    d->thread = SDL_CreateThreadWithStackSize(fn, name, 0, arg);
     if (!d->thread) {
-        av_log(nullptr, AV_LOG_ERROR, "SDL_CreateThread(): %s\n", SDL_GetError());
+        av_log(nullptr, AV_LOG_ERROR, "SDL_CreateThreadWithStackSize(): %s\n", SDL_GetError());
         return AVERROR(ENOMEM);
     }
     return 0;
