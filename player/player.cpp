@@ -1,5 +1,7 @@
 #include "player/player.h"
 
+#include "player/host_window.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -51,7 +53,8 @@ int Player::run(std::uintptr_t host_window, const std::string& path, int start_s
     if (!opt_.display_disable) {
         flags |= SDL_INIT_VIDEO;
         // SDL's hints and subsystems are not guarded: they are all set before the
-        // reader thread starts; only the window and renderer are made beside it.
+        // reader thread starts; only the window and renderer are made beside it, and
+        // the reader starts its decoders without reading hints (decoderStart).
         // A software renderer draws into the window's own frame buffer; without the
         // first hint SDL opens a hidden OpenGL window to decide, which costs more
         // than a picture.
@@ -110,10 +113,14 @@ bool Player::openDisplay(std::uintptr_t host_window) {
     if (!window_) {
         return false;
     }
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    // SDL_RENDER_DRIVER, when set, still picks the renderer by name.
+    const bool cpu_gl = openGlDrawnByCpu(window_);
+    const Uint32 flags =
+        cpu_gl ? SDL_RENDERER_SOFTWARE : SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC;
+    renderer_ = SDL_CreateRenderer(window_, -1, flags);
     if (!renderer_) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to initialize a hardware accelerated renderer: %s\n",
-               SDL_GetError());
+        av_log(nullptr, AV_LOG_WARNING, "Failed to initialize a %s renderer: %s\n",
+               cpu_gl ? "software" : "hardware accelerated", SDL_GetError());
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
     }
     if (renderer_ && !SDL_GetRendererInfo(renderer_, &renderer_info_)) {
