@@ -100,9 +100,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintContent(QPainter& painter) override;
 
 private:
     void followTextDirection();
+    void updateElision();
     QLineEdit* line_;
 };
 

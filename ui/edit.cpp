@@ -1,5 +1,6 @@
 #include <QEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPalette>
 #include <QRegularExpressionValidator>
 
@@ -25,6 +26,29 @@ Edit::Edit() : line_(new QLineEdit(this)) {
     connect(line_, &QLineEdit::textEdited, this, [this] { notify("textchanged"); });
     connect(line_, &QLineEdit::returnPressed, this, [this] { notify("return"); });
     connect(line_, &QLineEdit::textChanged, this, &Edit::followTextDirection);
+    connect(line_, &QLineEdit::textChanged, this, &Edit::updateElision);
+}
+
+// QLineEdit cuts a text that does not fit at the edge. A disabled edit (a row's name
+// while it is not being renamed) paints such a text itself, ended with "…", and
+// brings the line back when it is enabled for editing.
+void Edit::updateElision() {
+    const int room = line_->contentsRect().width() - 4;
+    line_->setHidden(!isEnabled() && QFontMetrics(controlFont()).horizontalAdvance(line_->text()) > room);
+    update();
+}
+
+void Edit::paintContent(QPainter& painter) {
+    if (!line_->isHidden())
+        return;
+    // Where QLineEdit puts its text: two pixels inside its contents.
+    const QRect area = line_->geometry().adjusted(2, 0, -2, 0);
+    painter.setFont(controlFont());
+    painter.setPen(currentTextColor());
+    QString shown = painter.fontMetrics().elidedText(line_->text(), Qt::ElideRight, area.width());
+    if (layoutDirection() == Qt::RightToLeft && !hasRightToLeftLetter(shown))
+        shown = QChar(0x2066) + shown + QChar(0x2069);
+    painter.drawText(area, int(line_->alignment()) | Qt::TextSingleLine, shown);
 }
 
 // In a mirrored window a text without a right-to-left letter (a path, a file name such
@@ -45,6 +69,8 @@ void Edit::changeEvent(QEvent* event) {
     Control::changeEvent(event);
     if (event->type() == QEvent::LayoutDirectionChange)
         followTextDirection();
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange)
+        updateElision();
 }
 
 std::string Edit::text() const {
@@ -88,6 +114,7 @@ void Edit::resizeEvent(QResizeEvent* event) {
     QPalette palette = line_->palette();
     palette.setColor(QPalette::Text, currentTextColor());
     line_->setPalette(palette);
+    updateElision();
 }
 
 bool Edit::textFits() const {

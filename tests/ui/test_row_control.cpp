@@ -242,6 +242,17 @@ TEST_F(Rows, RenameCommitsOnFocusLossAndAnEmptyNameGivesTheOldOneBack) {
     rename->activate();
     EXPECT_FALSE(edit->isEnabled());
     EXPECT_EQ(m.task()->output_name, "Final");
+
+    // A name longer than the room is shown cut with "…" and comes back whole for editing.
+    const std::string long_name(120, 'x');
+    rename->activate();
+    edit->lineEdit()->setText(QString::fromStdString(long_name));
+    rename->activate();
+    EXPECT_EQ(m.task()->output_name, long_name);
+    EXPECT_TRUE(edit->lineEdit()->isHidden());
+    rename->activate();
+    EXPECT_FALSE(edit->lineEdit()->isHidden());
+    EXPECT_EQ(edit->lineEdit()->text().toStdString(), long_name);
 }
 
 TEST_F(Rows, TheTimeLeftLabelFollowsTheModel) {
