@@ -101,7 +101,12 @@ void ConvertWorker::Shutdown() {
         queued.swap(queue_);
     }
     for (ConvertTask* task : queued) {
-        task->state.store(TaskState::Stopped, std::memory_order_release);
+        // Finished tasks stay queued until removed; they keep their result, so the lists
+        // saved after this still show them done (or failed).
+        TaskState state = task->state.load(std::memory_order_acquire);
+        while (state != TaskState::Done && state != TaskState::Failed &&
+               !task->state.compare_exchange_weak(state, TaskState::Stopped, std::memory_order_acq_rel)) {
+        }
         DestroyJob(task);
     }
     {

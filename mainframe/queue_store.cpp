@@ -225,8 +225,21 @@ QueueStore::Loaded QueueStore::load() const {
             if (!t.output_path.empty() && t.output_path != t.source)
                 std::filesystem::remove(t.output_path, ec);
             t.output_path.clear();
-            t.state = TaskState::Stopped;
+            t.state = TaskState::New;
         }
+        if (t.mode == ConvertMode::Merge) {
+            // Merge parts and their names live in the work folder, which is emptied when
+            // the program closes: the merge is prepared again from the sources.
+            t.output_name.clear();
+            if (t.state == TaskState::Done) {
+                t.output_path.clear();
+                t.state = TaskState::New;
+            }
+        }
+        // Whatever did not finish comes back New, to be probed like a file just added
+        // (the probe passes over Stopped tasks: those are the removed ones).
+        if (t.state == TaskState::Stopped)
+            t.state = TaskState::New;
         loaded.queue.tasks.push_back(std::move(t));
     }
     return loaded;

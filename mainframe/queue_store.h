@@ -65,8 +65,9 @@ public:
         std::filesystem::path set_aside;
         int missing_sources = 0;  // tasks dropped because their file is gone
     };
-    // Reads the state left by the last run. Queued and running tasks come back
-    // stopped and the output their job had begun is deleted.
+    // Reads the state left by the last run. Unfinished tasks come back New, to be
+    // probed again; the output a queued or running job had begun is deleted; merge
+    // parts are prepared again.
     Loaded load() const;
 
 private:

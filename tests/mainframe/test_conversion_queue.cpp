@@ -166,9 +166,12 @@ TEST_F(QueueTest, StartingTwiceQueuesNothingNewAndPowerOffFollowsTheLastSuccess)
         EXPECT_FALSE(worker.hasJob(t));
     }
     ASSERT_TRUE(pumpUntil([&] { return fs::exists(flag); }, 5000)) << "power-off command did not run";
-    // Done tasks stay queued until removed or queued again.
+    // Done tasks stay queued until removed or queued again, and stay Done when the
+    // worker shuts down (the lists saved then keep the results).
     EXPECT_EQ(worker.queue().size(), 3u);
     check();
+    worker.Shutdown();
+    EXPECT_TRUE(allIn(tasks, TaskState::Done));
 }
 
 TEST_F(QueueTest, StopOfTheRunningTaskGoesOnWithTheNextAndBlocksPowerOff) {

@@ -95,9 +95,10 @@ TEST_F(QueueStoreTest, ListsComeBackWithChoicesAndStatesAndDeadJobsLeaveNothing)
     EXPECT_EQ(back.state.load(), TaskState::Done);
     EXPECT_TRUE(row->finished());
     EXPECT_EQ(back.output_path, done.output_path);
-    const ConvertTask& stopped = *after.lists.rows(ConvertMode::Video)[1]->task();
-    EXPECT_EQ(stopped.source_path, b);
-    EXPECT_EQ(stopped.state.load(), TaskState::Stopped);
+    // The interrupted task comes back New: the probe passes over Stopped tasks.
+    const ConvertTask& interrupted = *after.lists.rows(ConvertMode::Video)[1]->task();
+    EXPECT_EQ(interrupted.source_path, b);
+    EXPECT_EQ(interrupted.state.load(), TaskState::New);
     EXPECT_EQ(after.lists.rows(ConvertMode::Audio2)[0]->task()->source_path, c);
 
     // A source that went away is dropped and counted.
@@ -106,6 +107,30 @@ TEST_F(QueueStoreTest, ListsComeBackWithChoicesAndStatesAndDeadJobsLeaveNothing)
     const QueueStore::Loaded again = store.load();
     EXPECT_EQ(again.queue.tasks.size(), 2u);
     EXPECT_EQ(again.missing_sources, 1);
+}
+
+TEST_F(QueueStoreTest, StoppedTasksAndMergePartsComeBackToBeProbedAndPreparedAgain) {
+    SavedQueue saved;
+    const auto task = [&](const std::string& name, ConvertMode mode, TaskState state) {
+        mainframe::SavedTask t;
+        t.source = source(name);
+        t.mode = mode;
+        t.state = state;
+        t.output_name = "merge_1_123";
+        t.output_path = (dir / "work part.mp4").string();
+        saved.tasks.push_back(t);
+    };
+    task("stopped.mp4", ConvertMode::Video, TaskState::Stopped);
+    task("part.mp4", ConvertMode::Merge, TaskState::Done);
+    ASSERT_TRUE(store.save(saved));
+    const QueueStore::Loaded loaded = store.load();
+    ASSERT_EQ(loaded.queue.tasks.size(), 2u);
+    EXPECT_EQ(loaded.queue.tasks[0].state, TaskState::New);
+    EXPECT_EQ(loaded.queue.tasks[1].state, TaskState::New);
+    EXPECT_TRUE(loaded.queue.tasks[1].output_path.empty());
+    Window after;
+    mainframe::restoreQueue(after.lists, loaded.queue);
+    EXPECT_EQ(after.lists.rows(ConvertMode::Merge)[0]->task()->output_name, "part");
 }
 
 TEST_F(QueueStoreTest, StateFilesThatAreNotOursAreSetAsideWhole) {

@@ -20,6 +20,7 @@
 #include "app/language.h"
 #include "app/settings_store.h"
 #include "mainframe/gui/main_frame.h"
+#include "mainframe/queue_store.h"
 #include "platform/folders.h"
 #include "player/clip_settings.h"
 #include "player/gui/media_window.h"
@@ -292,8 +293,8 @@ TEST_F(MainFrameTest, StoppingAndClosingWhileConverting) {
 }
 
 // The lists come back after a crash: the finished task with its result, the one that
-// was converting stopped and without the file it was writing; a state file that is
-// not ours is set aside with a message.
+// was converting as new, probed again and without the file it was writing; a state
+// file that is not ours is set aside with a message.
 TEST_F(MainFrameTest, ListsComeBackAfterACrash) {
     const fs::path queue = dir_ / "queue.json";
     makeFrame(queue);
@@ -319,6 +320,11 @@ TEST_F(MainFrameTest, ListsComeBackAfterACrash) {
     }));
     const std::string at_crash = testsupport::readFile(queue);
     frame_.reset();
+    // A clean close saves the lists as they end: the finished task still done.
+    const std::optional<mainframe::SavedQueue> closed =
+        mainframe::queueFromJson(testsupport::readFile(queue));
+    ASSERT_TRUE(closed && closed->tasks.size() == 2u);
+    EXPECT_EQ(closed->tasks[0].state, TaskState::Done);
     testsupport::writeFile(partial, "cut off");
     testsupport::writeFile(queue, at_crash);
 
@@ -332,10 +338,12 @@ TEST_F(MainFrameTest, ListsComeBackAfterACrash) {
     EXPECT_TRUE(validMedia(result));
     EXPECT_TRUE(shownInRow(back_done, "recode_success"));
     EXPECT_EQ(back_stopped->source_path, longer.string());
-    EXPECT_EQ(back_stopped->state.load(), TaskState::Stopped);
+    EXPECT_EQ(back_stopped->state.load(), TaskState::New);
     EXPECT_TRUE(shownInRow(back_stopped, "btn_re_recode"));
     EXPECT_FALSE(fs::exists(partial));
     EXPECT_TRUE(shown_.empty());
+    ASSERT_TRUE(waitFor([&] { return back_stopped->ready.load(); }));
+    EXPECT_EQ(rowOf(back_stopped)->find("video_resolution")->text(), "1280x720");
 
     frame_.reset();
     testsupport::writeFile(queue, "{\"format\":\"quorin-queue\",\"version\":1,\"tasks\":[");
