@@ -21,7 +21,7 @@ int Player::decoderStart(StreamDecoder* d, int (*fn)(void*), const char* name, v
     // explicit (default) stack size no hint is read.
     d->thread = SDL_CreateThreadWithStackSize(fn, name, 0, arg);
     if (!d->thread) {
-        av_log(nullptr, AV_LOG_ERROR, "SDL_CreateThreadWithStackSize(): %s\n", SDL_GetError());
+        av_log(nullptr, AV_LOG_ERROR, "SDL_CreateThread(): %s\n", SDL_GetError());
         return AVERROR(ENOMEM);
     }
     return 0;
