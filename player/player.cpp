@@ -1,7 +1,5 @@
 #include "player/player.h"
 
-#include "player/host_window.h"
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -113,14 +111,10 @@ bool Player::openDisplay(std::uintptr_t host_window) {
     if (!window_) {
         return false;
     }
-    // SDL_RENDER_DRIVER, when set, still picks the renderer by name.
-    const bool cpu_gl = openGlDrawnByCpu(window_);
-    const Uint32 flags =
-        cpu_gl ? SDL_RENDERER_SOFTWARE : SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC;
-    renderer_ = SDL_CreateRenderer(window_, -1, flags);
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) {
-        av_log(nullptr, AV_LOG_WARNING, "Failed to initialize a %s renderer: %s\n",
-               cpu_gl ? "software" : "hardware accelerated", SDL_GetError());
+        av_log(nullptr, AV_LOG_WARNING, "Failed to initialize a hardware accelerated renderer: %s\n",
+               SDL_GetError());
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
     }
     if (renderer_ && !SDL_GetRendererInfo(renderer_, &renderer_info_)) {

@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "platform/process.h"
-#include "player/host_window.h"
 #include "running_player.h"
 #include "test_support.h"
 
@@ -69,6 +68,9 @@ TEST(HostWindow, PicturesFillTheHostWindowFollowItsSizeAndStayUpright) {
     ASSERT_FALSE(x.name().empty());
     testsupport::ScopedEnv display("DISPLAY", x.name());
     testsupport::ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+    // SDL's own renderer: Mesa's OpenGL threads are slow under the sanitizers and keep
+    // allocations past their unloading, which LeakSanitizer cannot attribute.
+    testsupport::ScopedEnv renderer("SDL_RENDER_DRIVER", "software");
 
     Display* dpy = XOpenDisplay(x.name().c_str());
     ASSERT_NE(dpy, nullptr);
@@ -159,20 +161,4 @@ TEST(HostWindow, PicturesFillTheHostWindowFollowItsSizeAndStayUpright) {
     }
     XDestroyWindow(dpy, win);
     XCloseDisplay(dpy);
-}
-
-// Xvfb has no direct rendering, so OpenGL there is drawn by the CPU and the core
-// takes SDL's own renderer, also when LIBGL_ALWAYS_SOFTWARE is set to 0.
-TEST(HostWindow, OpenGlWithoutDirectRenderingCountsAsDrawnByTheCpu) {
-    Xvfb x;
-    ASSERT_FALSE(x.name().empty());
-    testsupport::ScopedEnv display("DISPLAY", x.name());
-    testsupport::ScopedEnv driver("SDL_VIDEODRIVER", "x11");
-    testsupport::ScopedEnv mesa("LIBGL_ALWAYS_SOFTWARE", "0");
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("", 0, 0, 64, 64, SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    EXPECT_TRUE(player::openGlDrawnByCpu(window));
-    SDL_DestroyWindow(window);
-    SDL_Quit();
 }
