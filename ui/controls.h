@@ -105,6 +105,7 @@ protected:
 private:
     void followTextDirection();
     void updateElision();
+    int textRoom() const;
     QLineEdit* line_;
 };
 

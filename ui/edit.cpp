@@ -33,15 +33,15 @@ Edit::Edit() : line_(new QLineEdit(this)) {
 // while it is not being renamed) paints such a text itself, ended with "…", and
 // brings the line back when it is enabled for editing.
 void Edit::updateElision() {
-    const int room = line_->contentsRect().width() - 4;
-    line_->setHidden(!isEnabled() && QFontMetrics(controlFont()).horizontalAdvance(line_->text()) > room);
+    line_->setHidden(!isEnabled() &&
+                     QFontMetrics(controlFont()).horizontalAdvance(line_->text()) > textRoom());
     update();
 }
 
 void Edit::paintContent(QPainter& painter) {
     if (!line_->isHidden())
         return;
-    // Where QLineEdit puts its text: two pixels inside its contents.
+    // Where QLineEdit puts its text: inside the same margins.
     const QRect area = line_->geometry().adjusted(2, 0, -2, 0);
     painter.setFont(controlFont());
     painter.setPen(currentTextColor());
@@ -117,9 +117,13 @@ void Edit::resizeEvent(QResizeEvent* event) {
     updateElision();
 }
 
+// QLineEdit keeps a small margin on each side of its text.
+int Edit::textRoom() const {
+    return line_->contentsRect().width() - 4;
+}
+
 bool Edit::textFits() const {
-    // QLineEdit keeps a small margin on each side of its text.
-    const int room = line_->contentsRect().width() - 4;
+    const int room = textRoom();
     const QFontMetrics metrics(controlFont());
     return metrics.horizontalAdvance(line_->placeholderText()) <= room &&
            metrics.horizontalAdvance(line_->text()) <= room;

@@ -66,8 +66,7 @@ void CConverCtrlUI::defer(std::shared_ptr<const ui::LayoutTemplate> content, ui:
 void CConverCtrlUI::ensureBuilt() {
     if (!deferred_)
         return;
-    const auto content = std::move(deferred_);
-    deferred_.reset();
+    const auto content = std::move(deferred_);  // leaves deferred_ empty
     build(*content, window_);
     refresh();
 }
